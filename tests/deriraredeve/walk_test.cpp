@@ -1,0 +1,182 @@
+#include "walk.h"
+
+#include "gl_recorder.h"
+#include "test_support.h"
+#include "tiling_fixture.h"
+#include "vector.h"
+#include "window.h"
+
+#include <GL/gl.h>
+#include <algorithm>
+#include <cmath>
+#include <malloc.h>
+
+// Lattice points in the visited set whose perpendicular image is inside.
+static int accepted_count(const qc_state *qc)
+{
+    int n = 0;
+    for (const seen_node *node = qc->seen; node != nullptr; node = node->next) {
+        double p[5];
+        for (int i = 0; i < 5; i++)
+            p[i] = node->coords[i] + qc->offset[i];
+        rotate_point(5, p, p, qc->matrix);
+        n += test_bounds(3, p + 2, qc->bound_count, qc->bounds);
+    }
+    return n;
+}
+
+TEST(lattice_walk, depth_one_handles_only_the_origin)
+{
+    qc_state qc = fresh_tiling();
+    int point[5] = {0, 0, 0, 0, 0};
+    recurse(&qc, point, 1);
+    ASSERT_EQ(visited_count(&qc), 1);
+    for (int i = 0; i < 5; i++)
+        EXPECT_EQ(qc.seen->coords[i], 0);
+    EXPECT_EQ(accepted_count(&qc), 1);
+    // The point array is restored after the neighbours are tried.
+    EXPECT_EQ(std::count(point, point + 5, 0), 5);
+    release_tiling(&qc);
+}
+
+TEST(lattice_walk, point_outside_the_window_is_recorded_but_not_expanded)
+{
+    qc_state qc = fresh_tiling();
+    qc.offset[0] = 5;
+    int point[5] = {0, 0, 0, 0, 0};
+    recurse(&qc, point, 50);
+    EXPECT_EQ(visited_count(&qc), 1);
+    EXPECT_TRUE(gl_calls.empty());
+    release_tiling(&qc);
+}
+
+TEST(lattice_walk, seen_vertex_test_records_each_point_once)
+{
+    qc_state qc = fresh_tiling();
+    int a[5] = {1, -2, 3, 0, 0}, b[5] = {1, -2, 3, 0, 1};
+    EXPECT_EQ(seen_vertex_test(&qc, a), 0);
+    EXPECT_EQ(seen_vertex_test(&qc, b), 0);
+    EXPECT_EQ(seen_vertex_test(&qc, a), 1);
+    EXPECT_EQ(visited_count(&qc), 2);
+    unsee_vertices(&qc);
+    EXPECT_EQ(qc.seen, nullptr);
+    EXPECT_EQ(seen_vertex_test(&qc, a), 0);
+    release_tiling(&qc);
+}
+
+TEST(lattice_walk, full_depth_frame_counts)
+{
+    qc_state qc = fresh_tiling();
+    int point[5] = {0, 0, 0, 0, 0};
+    recurse(&qc, point, WALK_DEPTH);
+    int visited = visited_count(&qc), accepted = accepted_count(&qc);
+    unsee_vertices(&qc);
+    int drawn = int(gl_calls_named("glBegin").size()) / 2;
+    EXPECT_EQ(visited, 3761);
+    EXPECT_EQ(accepted, 946);
+    EXPECT_EQ(drawn, 989);
+    RecordProperty("visited", visited);
+    RecordProperty("accepted", accepted);
+    RecordProperty("tiles_offered", 10 * accepted);
+    RecordProperty("tiles_drawn", drawn);
+    release_tiling(&qc);
+}
+
+TEST(lattice_walk, frame_returns_its_visited_set)
+{
+    qc_state qc = fresh_tiling();
+    // The recorder keeps its capacity across resets, so after one frame it
+    // needs no more memory for the next identical one.
+    do_draw(&qc);
+    gl_reset();
+    size_t in_use = mallinfo2().uordblks;
+    for (int frame = 0; frame < 3; frame++) {
+        do_draw(&qc);
+        gl_reset();
+        EXPECT_EQ(qc.seen, nullptr);
+        EXPECT_EQ(mallinfo2().uordblks, in_use);
+    }
+    release_tiling(&qc);
+}
+
+TEST(lattice_walk, frame_is_wrapped_in_a_scaled_matrix)
+{
+    qc_state qc = fresh_tiling();
+    do_draw(&qc);
+    ASSERT_GT(gl_calls.size(), 5u);
+    EXPECT_EQ(gl_calls[0].name, "glClear");
+    EXPECT_EQ(gl_calls[0].args[0], GL_COLOR_BUFFER_BIT);
+    EXPECT_EQ(gl_calls[1].name, "glPushMatrix");
+    EXPECT_EQ(gl_calls[2].name, "glScalef");
+    EXPECT_EQ(gl_calls[2].args, (std::vector<double>{0.2f, 0.2f, 1}));
+    EXPECT_EQ(gl_calls[3].args, (std::vector<double>{1, 1, 1}));
+    EXPECT_EQ(gl_calls.back().name, "glPopMatrix");
+    release_tiling(&qc);
+}
+
+// Convex quadrilaterals whose interiors overlap: no edge normal of either
+// separates them (touching along an edge does not count).
+static bool interiors_overlap(const drawn_rhombus &p, const drawn_rhombus &q)
+{
+    for (const drawn_rhombus *r : {&p, &q}) {
+        for (int e = 0; e < 4; e++) {
+            double nx = r->y[(e + 1) % 4] - r->y[e], ny = r->x[e] - r->x[(e + 1) % 4];
+            double p_lo = INFINITY, p_hi = -INFINITY, q_lo = INFINITY, q_hi = -INFINITY;
+            for (int k = 0; k < 4; k++) {
+                p_lo = fmin(p_lo, p.x[k] * nx + p.y[k] * ny);
+                p_hi = fmax(p_hi, p.x[k] * nx + p.y[k] * ny);
+                q_lo = fmin(q_lo, q.x[k] * nx + q.y[k] * ny);
+                q_hi = fmax(q_hi, q.x[k] * nx + q.y[k] * ny);
+            }
+            if (p_hi <= q_lo + 1e-9 || q_hi <= p_lo + 1e-9)
+                return false;
+        }
+    }
+    return true;
+}
+
+struct tiling_geometry : ::testing::Test {
+    std::vector<drawn_rhombus> rhombi;
+    void SetUp() override
+    {
+        qc_state qc = fresh_tiling();
+        do_draw(&qc);
+        rhombi = recorded_solid_rhombi();
+        release_tiling(&qc);
+    }
+};
+
+TEST_F(tiling_geometry, every_rhombus_has_four_sides_of_the_projected_length)
+{
+    ASSERT_FALSE(rhombi.empty());
+    for (const drawn_rhombus &r : rhombi) {
+        for (int k = 0; k < 4; k++) {
+            double side = hypot(r.x[(k + 1) % 4] - r.x[k], r.y[(k + 1) % 4] - r.y[k]);
+            EXPECT_TRUE(is_near(sqrt(0.4), side, 1e-12));
+        }
+    }
+}
+
+TEST_F(tiling_geometry, no_two_rhombi_overlap)
+{
+    std::sort(rhombi.begin(), rhombi.end(),
+              [](const drawn_rhombus &a, const drawn_rhombus &b) { return a.x[0] < b.x[0]; });
+    int overlaps = 0;
+    for (size_t i = 0; i < rhombi.size(); i++) {
+        // A rhombus reaches at most two sides (2 * 0.64) from its base corner.
+        for (size_t j = i + 1; j < rhombi.size() && rhombi[j].x[0] - rhombi[i].x[0] < 1.3; j++)
+            overlaps += interiors_overlap(rhombi[i], rhombi[j]);
+    }
+    EXPECT_EQ(overlaps, 0);
+}
+
+TEST_F(tiling_geometry, thick_and_thin_come_near_the_golden_ratio)
+{
+    int thin = 0;
+    for (const drawn_rhombus &r : rhombi)
+        thin += thin_by_angle(r);
+    int thick = int(rhombi.size()) - thin;
+    RecordProperty("thick", thick);
+    RecordProperty("thin", thin);
+    EXPECT_TRUE(is_near(1.618034, double(thick) / thin, 0.05)) << thick << ":" << thin;
+}

@@ -1,0 +1,320 @@
+#include "xvfb_session.h"
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+static double seconds_since(std::chrono::steady_clock::time_point start)
+{
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+static void pause_ms(int ms)
+{
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+size_t screenshot::count(uint32_t rgb) const
+{
+    size_t n = 0;
+    for (uint32_t p : pixels)
+        n += p == rgb;
+    return n;
+}
+
+size_t screenshot::count_near(uint32_t rgb, int tolerance) const
+{
+    size_t n = 0;
+    for (uint32_t p : pixels) {
+        bool near = true;
+        for (int shift = 0; shift <= 16; shift += 8)
+            near = near && std::abs(int((p >> shift) & 255) - int((rgb >> shift) & 255)) <= tolerance;
+        n += near;
+    }
+    return n;
+}
+
+size_t screenshot::count_not_black() const
+{
+    return pixels.size() - count(0);
+}
+
+void screenshot::save_ppm(const std::string &path) const
+{
+    FILE *f = fopen(path.c_str(), "wb");
+    if (f == nullptr)
+        return;
+    fprintf(f, "P6\n%d %d\n255\n", width, height);
+    for (uint32_t p : pixels) {
+        unsigned char rgb[3] = {uint8_t(p >> 16), uint8_t(p >> 8), uint8_t(p)};
+        fwrite(rgb, 1, 3, f);
+    }
+    fclose(f);
+}
+
+static int temporary_output()
+{
+    char name[] = "/tmp/e2e-output-XXXXXX";
+    int fd = mkstemp(name);
+    unlink(name);
+    return fd;
+}
+
+static std::string read_back(int fd)
+{
+    std::string text;
+    char buffer[4096];
+    lseek(fd, 0, SEEK_SET);
+    for (ssize_t n; (n = read(fd, buffer, sizeof buffer)) > 0;)
+        text.append(buffer, size_t(n));
+    return text;
+}
+
+// Reads the display number Xvfb writes once it accepts connections.
+static int read_display_number(int fd, double seconds)
+{
+    std::string text;
+    auto start = std::chrono::steady_clock::now();
+    fcntl(fd, F_SETFL, O_NONBLOCK);
+    while (seconds_since(start) < seconds) {
+        char c;
+        ssize_t n = read(fd, &c, 1);
+        if (n == 1 && c == '\n')
+            return atoi(text.c_str());
+        if (n == 1)
+            text += c;
+        else if (n == 0)
+            return -1;
+        else
+            pause_ms(10);
+    }
+    return -1;
+}
+
+void xvfb_test::SetUp()
+{
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    server = fork();
+    ASSERT_GE(server, 0);
+    if (server == 0) {
+        close(fds[0]);
+        int null_fd = open("/dev/null", O_RDWR);
+        dup2(null_fd, STDIN_FILENO);
+        dup2(null_fd, STDOUT_FILENO);
+        dup2(null_fd, STDERR_FILENO);
+        std::string fd_text = std::to_string(fds[1]);
+        execlp("Xvfb", "Xvfb", "-displayfd", fd_text.c_str(), "-screen", "0", "1024x768x24",
+               "-nolisten", "tcp", static_cast<char *>(nullptr));
+        _exit(127);
+    }
+    close(fds[1]);
+    display = read_display_number(fds[0], 30);
+    close(fds[0]);
+    ASSERT_GE(display, 0) << "Xvfb did not start";
+    display_name = ":" + std::to_string(display);
+}
+
+static void stop_process(pid_t pid, int signal_number)
+{
+    if (pid <= 0)
+        return;
+    kill(pid, signal_number);
+    int status;
+    waitpid(pid, &status, 0);
+}
+
+void xvfb_test::TearDown()
+{
+    if (program.pid > 0 && program.status == -1)
+        stop_process(program.pid, SIGKILL);
+    for (int fd : {program.out_fd, program.err_fd}) {
+        if (fd >= 0)
+            close(fd);
+    }
+    stop_process(server, SIGTERM);
+    server = -1;
+}
+
+static pid_t spawn(const std::string &path, const std::vector<std::string> &env, int out_fd,
+                   int err_fd)
+{
+    fflush(nullptr);
+    pid_t pid = fork();
+    if (pid == 0) {
+        int null_fd = open("/dev/null", O_RDONLY);
+        dup2(null_fd, STDIN_FILENO);
+        dup2(out_fd, STDOUT_FILENO);
+        dup2(err_fd, STDERR_FILENO);
+        for (const std::string &assignment : env) {
+            size_t eq = assignment.find('=');
+            if (eq == std::string::npos)
+                unsetenv(assignment.c_str());
+            else
+                setenv(assignment.substr(0, eq).c_str(), assignment.substr(eq + 1).c_str(), 1);
+        }
+        execl(path.c_str(), path.c_str(), static_cast<char *>(nullptr));
+        _exit(127);
+    }
+    return pid;
+}
+
+void xvfb_test::start_program(const std::string &path)
+{
+    program.out_fd = temporary_output();
+    program.err_fd = temporary_output();
+    program.pid = spawn(path, {"DISPLAY=" + display_name}, program.out_fd, program.err_fd);
+}
+
+static bool wait_for(program_run &run, double seconds)
+{
+    auto start = std::chrono::steady_clock::now();
+    do {
+        if (waitpid(run.pid, &run.status, WNOHANG) == run.pid) {
+            run.out = read_back(run.out_fd);
+            run.err = read_back(run.err_fd);
+            return true;
+        }
+        pause_ms(10);
+    } while (seconds_since(start) < seconds);
+    run.status = -1;
+    return false;
+}
+
+bool xvfb_test::wait_for_exit(double seconds)
+{
+    return wait_for(program, seconds);
+}
+
+screenshot xvfb_test::take_screenshot()
+{
+    screenshot shot;
+    Display *x = XOpenDisplay(display_name.c_str());
+    if (x == nullptr)
+        return shot;
+    Window root = DefaultRootWindow(x);
+    XWindowAttributes attributes;
+    XGetWindowAttributes(x, root, &attributes);
+    XImage *image = XGetImage(x, root, 0, 0, attributes.width, attributes.height, AllPlanes, ZPixmap);
+    if (image != nullptr) {
+        shot.width = attributes.width;
+        shot.height = attributes.height;
+        shot.pixels.resize(size_t(shot.width) * shot.height);
+        for (int y = 0; y < shot.height; y++) {
+            for (int px = 0; px < shot.width; px++)
+                shot.pixels[size_t(y) * shot.width + px] = XGetPixel(image, px, y) & 0xffffff;
+        }
+        XDestroyImage(image);
+    }
+    XCloseDisplay(x);
+    return shot;
+}
+
+bool xvfb_test::wait_for_picture(double seconds)
+{
+    auto start = std::chrono::steady_clock::now();
+    do {
+        if (take_screenshot().count_not_black() > 0)
+            return true;
+        pause_ms(100);
+    } while (seconds_since(start) < seconds);
+    return false;
+}
+
+screenshot xvfb_test::settled_screenshot(double seconds)
+{
+    auto start = std::chrono::steady_clock::now();
+    screenshot last = take_screenshot();
+    while (seconds_since(start) < seconds) {
+        pause_ms(150);
+        screenshot next = take_screenshot();
+        if (next == last)
+            return next;
+        last = next;
+    }
+    return last;
+}
+
+void xvfb_test::send_keys(const std::vector<std::string> &keys, int delay_ms)
+{
+    std::string command = "DISPLAY=" + display_name + " xdotool key --delay " +
+                          std::to_string(delay_ms);
+    for (const std::string &key : keys)
+        command += " '" + key + "'";
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+}
+
+static bool asks_for_delete(Display *x, Window w, Atom delete_atom)
+{
+    Atom *protocols = nullptr;
+    int count = 0;
+    bool found = false;
+    if (XGetWMProtocols(x, w, &protocols, &count)) {
+        for (int i = 0; i < count; i++)
+            found = found || protocols[i] == delete_atom;
+        XFree(protocols);
+    }
+    return found;
+}
+
+int xvfb_test::request_window_close()
+{
+    Display *x = XOpenDisplay(display_name.c_str());
+    if (x == nullptr)
+        return 0;
+    Atom protocols_atom = XInternAtom(x, "WM_PROTOCOLS", False);
+    Atom delete_atom = XInternAtom(x, "WM_DELETE_WINDOW", False);
+    Window root_return, parent, *children = nullptr;
+    unsigned count = 0;
+    int sent = 0;
+    XQueryTree(x, DefaultRootWindow(x), &root_return, &parent, &children, &count);
+    for (unsigned i = 0; i < count; i++) {
+        if (!asks_for_delete(x, children[i], delete_atom))
+            continue;
+        XEvent event;
+        memset(&event, 0, sizeof event);
+        event.xclient.type = ClientMessage;
+        event.xclient.window = children[i];
+        event.xclient.message_type = protocols_atom;
+        event.xclient.format = 32;
+        event.xclient.data.l[0] = long(delete_atom);
+        event.xclient.data.l[1] = CurrentTime;
+        XSendEvent(x, children[i], False, NoEventMask, &event);
+        sent++;
+    }
+    if (children != nullptr)
+        XFree(children);
+    XFlush(x);
+    XCloseDisplay(x);
+    return sent;
+}
+
+program_run run_without_display(const std::string &path, const std::vector<std::string> &env,
+                                double seconds, double *elapsed)
+{
+    program_run run;
+    run.out_fd = temporary_output();
+    run.err_fd = temporary_output();
+    auto start = std::chrono::steady_clock::now();
+    run.pid = spawn(path, env, run.out_fd, run.err_fd);
+    if (!wait_for(run, seconds))
+        stop_process(run.pid, SIGKILL);
+    *elapsed = seconds_since(start);
+    close(run.out_fd);
+    close(run.err_fd);
+    return run;
+}
+
+bool ended_with_status(const program_run &run, int code)
+{
+    return run.status != -1 && WIFEXITED(run.status) && WEXITSTATUS(run.status) == code;
+}

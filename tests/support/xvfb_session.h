@@ -1,0 +1,66 @@
+// End-to-end test fixture: starts its own Xvfb server on a free display,
+// runs a real program binary on it, sends keys with xdotool, reads the
+// screen with Xlib, and always stops the program and the server, also when
+// a test fails.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+struct screenshot {
+    int width = 0, height = 0;
+    std::vector<uint32_t> pixels;  // 0xRRGGBB, row by row from the top
+
+    uint32_t at(int x, int y) const { return pixels[size_t(y) * width + x]; }
+    // Pixels exactly of this colour.
+    size_t count(uint32_t rgb) const;
+    // Pixels within `tolerance` per channel of this colour.
+    size_t count_near(uint32_t rgb, int tolerance) const;
+    size_t count_not_black() const;
+    bool operator==(const screenshot &other) const { return pixels == other.pixels; }
+    bool operator!=(const screenshot &other) const { return !(*this == other); }
+    // Writes a binary PPM, for looking at a failure.
+    void save_ppm(const std::string &path) const;
+};
+
+struct program_run {
+    pid_t pid = -1;
+    int out_fd = -1, err_fd = -1;
+    int status = -1;  // as waitpid reports it, once ended
+    std::string out, err;
+};
+
+class xvfb_test : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Starts the binary with DISPLAY set to this server.
+    void start_program(const std::string &path);
+    // Waits until the screen shows something other than black.
+    bool wait_for_picture(double seconds = 20);
+    // Waits until two screenshots taken a moment apart agree.
+    screenshot settled_screenshot(double seconds = 10);
+    screenshot take_screenshot();
+    // xdotool key names, e.g. "q", "shift+q", "space", "Escape".
+    void send_keys(const std::vector<std::string> &keys, int delay_ms = 30);
+    // Sends WM_DELETE_WINDOW to every window that asks for it.
+    int request_window_close();
+    // Waits for the program to end; false on timeout.
+    bool wait_for_exit(double seconds);
+
+    int display = -1;
+    std::string display_name;
+    pid_t server = -1;
+    program_run program;
+};
+
+// Runs a binary with the given environment changes, no display server of
+// ours, and waits up to `seconds` for it to end.
+program_run run_without_display(const std::string &path, const std::vector<std::string> &env,
+                                double seconds, double *elapsed);
+bool ended_with_status(const program_run &run, int code);
