@@ -1,0 +1,45 @@
+// Cost of one annealing step on graphs of the sizes a user builds by hand.
+#include "anneal.h"
+#include "fade.h"
+#include "graph.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+
+namespace {
+
+constexpr long BENCH_SEED = 20240601; // fixed graph for every run
+
+// Frees the previous graph, then adds n vertices the way the a key does:
+// about three edges per vertex.
+void build_graph(int n)
+{
+    for (vertex *v = first_vertex; v != nullptr; v = v->next) {
+        fade_vertex(v);
+        delete_edges_of(v);
+    }
+    fade_step(1);
+    bbox = {-4 / 3.0f, 4 / 3.0f, -1, 1};
+    srand48(BENCH_SEED);
+    for (int i = 0; i < n; i++)
+        push_vertex();
+}
+
+void bm_anneal_step(benchmark::State &state)
+{
+    build_graph(static_cast<int>(state.range(0)));
+    for (auto _ : state) {
+        // Keep the layout from freezing, outside the timed region.
+        state.PauseTiming();
+        temperature = 0.006f;
+        state.ResumeTiming();
+        anneal_step();
+    }
+    state.counters["edges"] = edge_count;
+}
+
+} // namespace
+
+BENCHMARK(bm_anneal_step)->Arg(250)->Arg(1000)->Unit(benchmark::kMicrosecond);
+BENCHMARK_MAIN();
