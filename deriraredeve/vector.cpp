@@ -5,16 +5,20 @@
 #include <cstdlib>
 #include <unistd.h>
 
+void out_of_memory()
+{
+    static const char message[] = "deriraredeve: out of memory\n";
+    // write(2) rather than stdio: nothing may need memory on this path.
+    ssize_t written = write(STDERR_FILENO, message, sizeof message - 1);
+    (void)written;
+    exit(111);
+}
+
 void *xmalloc(size_t size)
 {
     void *p = malloc(size);
-    if (p == nullptr) {
-        static const char message[] = "deriraredeve: out of memory\n";
-        // write(2) rather than stdio: nothing may need memory on this path.
-        ssize_t written = write(STDERR_FILENO, message, sizeof message - 1);
-        (void)written;
-        exit(111);
-    }
+    if (p == nullptr)
+        out_of_memory();
     return p;
 }
 

@@ -6,8 +6,10 @@
 
 #include <cstddef>
 
-// Never returns null: on failure prints one line and exits with status 111.
+// Never returns null: on failure calls out_of_memory.
 void *xmalloc(size_t size);
+// Writes "deriraredeve: out of memory" on standard error and exits with 111.
+[[noreturn]] void out_of_memory();
 
 void v_copy(unsigned n, double *dst, const double *src);
 double *v_dup(unsigned n, const double *src);

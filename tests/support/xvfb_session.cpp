@@ -1,5 +1,7 @@
 #include "xvfb_session.h"
 
+#include "program_environment.h"
+
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -100,6 +102,21 @@ static int read_display_number(int fd, double seconds)
     return -1;
 }
 
+// Waits until a client can connect to the display.
+static bool server_answers(int display, double seconds)
+{
+    std::string name = ":" + std::to_string(display);
+    auto start = std::chrono::steady_clock::now();
+    do {
+        if (Display *x = XOpenDisplay(name.c_str())) {
+            XCloseDisplay(x);
+            return true;
+        }
+        pause_ms(20);
+    } while (seconds_since(start) < seconds);
+    return false;
+}
+
 void xvfb_test::SetUp()
 {
     int fds[2];
@@ -114,7 +131,7 @@ void xvfb_test::SetUp()
         dup2(null_fd, STDERR_FILENO);
         std::string fd_text = std::to_string(fds[1]);
         execlp("Xvfb", "Xvfb", "-displayfd", fd_text.c_str(), "-screen", "0", "1024x768x24",
-               "-nolisten", "tcp", static_cast<char *>(nullptr));
+               "-nolisten", "tcp", "-noreset", static_cast<char *>(nullptr));
         _exit(127);
     }
     close(fds[1]);
@@ -122,6 +139,7 @@ void xvfb_test::SetUp()
     close(fds[0]);
     ASSERT_GE(display, 0) << "Xvfb did not start";
     display_name = ":" + std::to_string(display);
+    ASSERT_TRUE(server_answers(display, 30)) << "Xvfb does not answer on " << display_name;
 }
 
 static void stop_process(pid_t pid, int signal_number)
@@ -145,9 +163,19 @@ void xvfb_test::TearDown()
     server = -1;
 }
 
+// Extra environment for the programs under test only (not for Xvfb or
+// xdotool), fixed when the tests are configured.
+static std::vector<std::string> program_environment(const std::vector<std::string> &env)
+{
+    std::vector<std::string> all = {E2E_PROGRAM_ENVIRONMENT};
+    all.insert(all.end(), env.begin(), env.end());
+    return all;
+}
+
 static pid_t spawn(const std::string &path, const std::vector<std::string> &env, int out_fd,
                    int err_fd)
 {
+    std::vector<std::string> assignments = program_environment(env);
     fflush(nullptr);
     pid_t pid = fork();
     if (pid == 0) {
@@ -155,7 +183,7 @@ static pid_t spawn(const std::string &path, const std::vector<std::string> &env,
         dup2(null_fd, STDIN_FILENO);
         dup2(out_fd, STDOUT_FILENO);
         dup2(err_fd, STDERR_FILENO);
-        for (const std::string &assignment : env) {
+        for (const std::string &assignment : assignments) {
             size_t eq = assignment.find('=');
             if (eq == std::string::npos)
                 unsetenv(assignment.c_str());
@@ -225,6 +253,11 @@ bool xvfb_test::wait_for_picture(double seconds)
     do {
         if (take_screenshot().count_not_black() > 0)
             return true;
+        if (wait_for(program, 0)) {
+            ADD_FAILURE() << "the program ended with status " << program.status
+                          << ", stderr: " << program.err;
+            return false;
+        }
         pause_ms(100);
     } while (seconds_since(start) < seconds);
     return false;
@@ -232,14 +265,15 @@ bool xvfb_test::wait_for_picture(double seconds)
 
 screenshot xvfb_test::settled_screenshot(double seconds)
 {
+    // Stable for several frame times, even in a slow sanitizer build.
+    const int stable_needed = 4, interval_ms = 200;
     auto start = std::chrono::steady_clock::now();
     screenshot last = take_screenshot();
-    while (seconds_since(start) < seconds) {
-        pause_ms(150);
+    for (int stable = 0; stable < stable_needed && seconds_since(start) < seconds;) {
+        pause_ms(interval_ms);
         screenshot next = take_screenshot();
-        if (next == last)
-            return next;
-        last = next;
+        stable = next == last ? stable + 1 : 0;
+        last = std::move(next);
     }
     return last;
 }

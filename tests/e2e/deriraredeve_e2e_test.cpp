@@ -1,0 +1,151 @@
+// The real deriraredeve binary under Xvfb: what a person sees and how it ends.
+#include "xvfb_session.h"
+
+#include <sys/wait.h>
+
+// Colours of the drawing modes as they reach a 24-bit screen.
+constexpr uint32_t WHITE = 0xffffff, DARK_GREY = 0x333333, LIGHT_GREY = 0xb3b3b3;
+constexpr uint32_t DARK_RED = 0x801a1a, BLUE = 0x3333e6;
+constexpr int SLACK = 2;  // per channel, for rounding in the GL
+
+// A colour that covers a visible share of the screen (not a stray pixel).
+static bool shows(const screenshot &shot, uint32_t rgb)
+{
+    return shot.count_near(rgb, SLACK) > 2000;
+}
+
+struct deriraredeve_e2e : xvfb_test {
+    void SetUp() override
+    {
+        xvfb_test::SetUp();
+        start_program(DERIRAREDEVE_BINARY);
+        ASSERT_TRUE(wait_for_picture()) << "no picture";
+    }
+
+    screenshot after_keys(const std::vector<std::string> &keys)
+    {
+        send_keys(keys);
+        return settled_screenshot();
+    }
+
+    void expect_clean_exit(double seconds)
+    {
+        ASSERT_TRUE(wait_for_exit(seconds)) << "still running";
+        EXPECT_TRUE(WIFEXITED(program.status) && WEXITSTATUS(program.status) == 0)
+            << "status " << program.status << ", stderr: " << program.err;
+        EXPECT_EQ(program.out, "");
+        EXPECT_EQ(program.err, "");
+    }
+};
+
+TEST_F(deriraredeve_e2e, default_frame_is_a_grey_tiling_with_white_outlines)
+{
+    screenshot shot = settled_screenshot();
+    EXPECT_TRUE(shows(shot, DARK_GREY));
+    EXPECT_TRUE(shows(shot, WHITE));
+    EXPECT_FALSE(shows(shot, DARK_RED));
+    EXPECT_FALSE(shows(shot, BLUE));
+    // The tiling covers most of the screen.
+    EXPECT_GT(shot.count_not_black(), shot.pixels.size() * 3 / 4);
+    send_keys({"q"});
+    expect_clean_exit(2);
+}
+
+TEST_F(deriraredeve_e2e, c_colours_by_type_and_twice_restores)
+{
+    screenshot grey = settled_screenshot();
+    screenshot typed = after_keys({"c"});
+    EXPECT_TRUE(shows(typed, DARK_RED));
+    EXPECT_TRUE(shows(typed, BLUE));
+    EXPECT_FALSE(shows(typed, DARK_GREY));
+    // Thick rhombi outnumber thin ones and are wider.
+    EXPECT_GT(typed.count_near(DARK_RED, SLACK), typed.count_near(BLUE, SLACK));
+    EXPECT_EQ(after_keys({"c"}), grey);
+    send_keys({"q"});
+    expect_clean_exit(2);
+}
+
+TEST_F(deriraredeve_e2e, each_mode_key_changes_the_picture)
+{
+    screenshot solid = settled_screenshot();
+    screenshot ellipses = after_keys({"2"});
+    EXPECT_NE(ellipses, solid);
+    EXPECT_TRUE(shows(ellipses, LIGHT_GREY));
+    EXPECT_FALSE(shows(ellipses, DARK_GREY));
+    screenshot ellipses_typed = after_keys({"c"});
+    EXPECT_TRUE(shows(ellipses_typed, DARK_RED));
+    EXPECT_TRUE(shows(ellipses_typed, BLUE));
+
+    screenshot diagonals_typed = after_keys({"3"});
+    EXPECT_NE(diagonals_typed, ellipses_typed);
+    EXPECT_TRUE(shows(diagonals_typed, DARK_RED));
+    screenshot diagonals = after_keys({"c"});
+    EXPECT_TRUE(shows(diagonals, LIGHT_GREY));
+    EXPECT_FALSE(shows(diagonals, BLUE));
+
+    // Parity colouring does not depend on c.
+    screenshot parity = after_keys({"4"});
+    EXPECT_NE(parity, diagonals);
+    EXPECT_TRUE(shows(parity, DARK_RED));
+    EXPECT_TRUE(shows(parity, BLUE));
+    EXPECT_EQ(after_keys({"c"}), parity);
+
+    EXPECT_EQ(after_keys({"c", "1"}), solid);
+    send_keys({"q"});
+    expect_clean_exit(2);
+}
+
+TEST_F(deriraredeve_e2e, keys_outside_the_table_change_nothing)
+{
+    screenshot before = settled_screenshot();
+    EXPECT_EQ(after_keys({"x", "5", "space", "Escape", "shift+a", "0", "Return"}), before);
+    after_keys({"2"});
+    screenshot ellipses = settled_screenshot();
+    EXPECT_EQ(after_keys({"x", "5", "space", "Escape"}), ellipses);
+    send_keys({"q"});
+    expect_clean_exit(2);
+}
+
+TEST_F(deriraredeve_e2e, shift_q_quits)
+{
+    send_keys({"shift+q"});
+    expect_clean_exit(2);
+}
+
+TEST_F(deriraredeve_e2e, q_quits_in_any_mode)
+{
+    send_keys({"3", "c"});
+    send_keys({"q"});
+    expect_clean_exit(2);
+}
+
+TEST_F(deriraredeve_e2e, window_close_request_quits)
+{
+    EXPECT_GT(request_window_close(), 0);
+    expect_clean_exit(2);
+}
+
+// With no usable display: one line on stderr, nothing else, status 1, at once.
+static void expect_no_display_failure(const std::vector<std::string> &env)
+{
+    double elapsed = 0;
+    program_run run = run_without_display(DERIRAREDEVE_BINARY, env, 5, &elapsed);
+    EXPECT_TRUE(ended_with_status(run, 1)) << "status " << run.status;
+    EXPECT_LT(elapsed, 1.0);
+    EXPECT_EQ(run.out, "");
+    ASSERT_FALSE(run.err.empty());
+    EXPECT_EQ(run.err.rfind("deriraredeve: ", 0), 0u) << run.err;
+    EXPECT_EQ(run.err.find('\n'), run.err.size() - 1) << run.err;
+    // No terminal escape sequences from a text-mode fallback.
+    EXPECT_EQ(run.err.find('\033'), std::string::npos);
+}
+
+TEST(deriraredeve_no_display, display_unset)
+{
+    expect_no_display_failure({"DISPLAY"});
+}
+
+TEST(deriraredeve_no_display, display_that_does_not_exist)
+{
+    expect_no_display_failure({"DISPLAY=:4711"});
+}
