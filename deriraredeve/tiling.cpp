@@ -51,7 +51,7 @@ void init_with_matrices(qc_state *qc, unsigned n, const double *M, const double 
     qc->dim = n;
     qc->phys_dim = PHYS_DIM;
     qc->perp_dim = static_cast<int>(n) - PHYS_DIM;
-    qc->seen = nullptr;
+    qc->seen = empty_visited_set(n);
     qc->matrix = v_dup(n * n, M);
     qc->offset = v_dup(n, offset);
     qc->bounds = compute_bounds(&qc->bound_count, n, M, PHYS_DIM);

@@ -4,7 +4,7 @@
 // context exists; the lattice walk and the tile drawer read it every frame.
 #pragma once
 
-struct seen_node;
+#include "visited_set.h"
 
 enum draw_modes : unsigned {
     DRAW_SOLID = 0,
@@ -20,7 +20,7 @@ struct qc_state {
     unsigned draw_mode;
     unsigned color_by_type;  // flag: colour tiles by rhombus type, not grey
     unsigned circle_list;    // GL display list: unit circle outline
-    seen_node *seen;         // lattice points visited in the current frame
+    visited_set seen;        // lattice points visited in the current frame
     unsigned dim;            // lattice dimension n
     int phys_dim;            // drawn coordinates d
     int perp_dim;            // perpendicular-space coordinates, dim - 2

@@ -6,7 +6,6 @@
 
 #include <GL/gl.h>
 #include <alloca.h>
-#include <cstdlib>
 #include <cstring>
 
 // One physical unit is this many view units: the 1024 x 768 view then shows
@@ -28,29 +27,12 @@ void do_draw(qc_state *qc)
 
 int seen_vertex_test(qc_state *qc, const int *point)
 {
-    size_t size = qc->dim * sizeof(int);
-    for (seen_node *node = qc->seen; node != nullptr; node = node->next) {
-        if (memcmp(node->coords, point, size) == 0)
-            return 1;
-    }
-    seen_node *node = static_cast<seen_node *>(xmalloc(sizeof(seen_node)));
-    node->coords = static_cast<int *>(xmalloc(size));
-    memcpy(node->coords, point, size);
-    node->next = qc->seen;
-    qc->seen = node;
-    return 0;
+    return visit_point(&qc->seen, point);
 }
 
 void unsee_vertices(qc_state *qc)
 {
-    seen_node *node = qc->seen;
-    while (node != nullptr) {
-        seen_node *next = node->next;
-        free(node->coords);
-        free(node);
-        node = next;
-    }
-    qc->seen = nullptr;
+    clear_visited_set(&qc->seen);
 }
 
 // Offers the ten rhombi spanned at base by two lattice directions i < j.

@@ -5,12 +5,6 @@
 
 #include "tiling.h"
 
-// One lattice point visited in the current frame.
-struct seen_node {
-    seen_node *next;
-    int *coords;  // dim ints, its own copy
-};
-
 // One candidate rhombus: five vectors of dim doubles, scratch of one walk step.
 struct tile_corners {
     double *base;            // lattice point + offset, unprojected
@@ -27,4 +21,5 @@ void do_draw(qc_state *qc);
 void recurse(qc_state *qc, int *point, int depth);
 // 1 when point was already visited this frame; otherwise records it, 0.
 int seen_vertex_test(qc_state *qc, const int *point);
+// Empties the visited set; its memory is kept for the next frame.
 void unsee_vertices(qc_state *qc);

@@ -4,6 +4,7 @@
 #include "walk.h"
 
 #include <GL/gl.h>
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
@@ -17,7 +18,7 @@ qc_state fresh_tiling()
 
 void release_tiling(qc_state *qc)
 {
-    unsee_vertices(qc);
+    free_visited_set(&qc->seen);
     free(qc->matrix);
     free(qc->offset);
     free(qc->bounds);
@@ -68,10 +69,19 @@ int thin_by_angle(const drawn_rhombus &r)
     return fabs(cosine) > 0.5;
 }
 
+std::vector<std::vector<int>> visited_points(const qc_state *qc)
+{
+    std::vector<std::vector<int>> points;
+    for (unsigned slot = 0; slot < qc->seen.capacity; slot++) {
+        const int *point = visited_slot(&qc->seen, slot);
+        if (point != nullptr)
+            points.emplace_back(point, point + qc->dim);
+    }
+    std::sort(points.begin(), points.end());
+    return points;
+}
+
 int visited_count(const qc_state *qc)
 {
-    int n = 0;
-    for (const seen_node *node = qc->seen; node != nullptr; node = node->next)
-        n++;
-    return n;
+    return int(visited_points(qc).size());
 }

@@ -21,5 +21,8 @@ struct drawn_rhombus {
 std::vector<drawn_rhombus> recorded_solid_rhombi();
 // 1 for a thin rhombus (36 degree corner), 0 for a thick one, by its angles.
 int thin_by_angle(const drawn_rhombus &r);
+// The lattice points in the visited set, in ascending order; found by
+// scanning the table's slots, not by trusting its count.
+std::vector<std::vector<int>> visited_points(const qc_state *qc);
 // Lattice points in the visited set.
 int visited_count(const qc_state *qc);

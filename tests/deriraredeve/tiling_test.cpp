@@ -18,7 +18,8 @@ TEST(tiling_start_up, state_after_do_init)
     EXPECT_EQ(qc.bound_count, 10u);
     EXPECT_EQ(qc.draw_mode, unsigned(DRAW_SOLID));
     EXPECT_EQ(qc.color_by_type, 0u);
-    EXPECT_EQ(qc.seen, nullptr);
+    EXPECT_EQ(visited_count(&qc), 0);
+    EXPECT_EQ(qc.seen.dim, 5u);
     EXPECT_NE(qc.circle_list, 0u);
     release_tiling(&qc);
 }

@@ -15,10 +15,10 @@
 static int accepted_count(const qc_state *qc)
 {
     int n = 0;
-    for (const seen_node *node = qc->seen; node != nullptr; node = node->next) {
+    for (const std::vector<int> &point : visited_points(qc)) {
         double p[5];
         for (int i = 0; i < 5; i++)
-            p[i] = node->coords[i] + qc->offset[i];
+            p[i] = point[i] + qc->offset[i];
         rotate_point(5, p, p, qc->matrix);
         n += test_bounds(3, p + 2, qc->bound_count, qc->bounds);
     }
@@ -31,8 +31,7 @@ TEST(lattice_walk, depth_one_handles_only_the_origin)
     int point[5] = {0, 0, 0, 0, 0};
     recurse(&qc, point, 1);
     ASSERT_EQ(visited_count(&qc), 1);
-    for (int i = 0; i < 5; i++)
-        EXPECT_EQ(qc.seen->coords[i], 0);
+    EXPECT_EQ(visited_points(&qc)[0], (std::vector<int>{0, 0, 0, 0, 0}));
     EXPECT_EQ(accepted_count(&qc), 1);
     // The point array is restored after the neighbours are tried.
     EXPECT_EQ(std::count(point, point + 5, 0), 5);
@@ -59,7 +58,7 @@ TEST(lattice_walk, seen_vertex_test_records_each_point_once)
     EXPECT_EQ(seen_vertex_test(&qc, a), 1);
     EXPECT_EQ(visited_count(&qc), 2);
     unsee_vertices(&qc);
-    EXPECT_EQ(qc.seen, nullptr);
+    EXPECT_EQ(visited_count(&qc), 0);
     EXPECT_EQ(seen_vertex_test(&qc, a), 0);
     release_tiling(&qc);
 }
@@ -85,15 +84,15 @@ TEST(lattice_walk, full_depth_frame_counts)
 TEST(lattice_walk, frame_returns_its_visited_set)
 {
     qc_state qc = fresh_tiling();
-    // The recorder keeps its capacity across resets, so after one frame it
-    // needs no more memory for the next identical one.
+    // The recorder keeps its capacity across resets and the visited set its
+    // table, so after the first frame the next identical ones need no more.
     do_draw(&qc);
     gl_reset();
     size_t in_use = mallinfo2().uordblks;
     for (int frame = 0; frame < 3; frame++) {
         do_draw(&qc);
         gl_reset();
-        EXPECT_EQ(qc.seen, nullptr);
+        EXPECT_EQ(visited_count(&qc), 0);
         EXPECT_EQ(mallinfo2().uordblks, in_use);
     }
     release_tiling(&qc);
