@@ -79,8 +79,8 @@ TEST_F(webtemper_e2e, a_fills_the_screen_with_coloured_vertices)
     screenshot previous = take_screenshot();
     for (int round = 0; round < 4; round++) {
         send_keys(std::vector<std::string>(12, "a"), 10);
+        EXPECT_TRUE(changes_from(previous));
         screenshot shot = take_screenshot();
-        EXPECT_NE(shot, previous);
         lit.push_back(graph_pixels(shot));
         previous = shot;
     }
