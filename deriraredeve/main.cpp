@@ -25,9 +25,14 @@ static void fail_start(const char *what)
 static void open_window()
 {
     // Without a display SDL 1.2 falls back to painting the text terminal,
-    // which can never give an OpenGL window; the null back end keeps the
-    // terminal untouched so that the failure is just one clean line.
+    // and the SDL 2 compatibility layer to an invisible off-screen driver;
+    // neither can show an OpenGL window. The null text back end keeps the
+    // terminal untouched, and X11 is the default wherever no Wayland
+    // display is named, so that the start fails cleanly instead. A driver
+    // the user names still wins.
     setenv("CACA_DRIVER", "null", 0);
+    if (getenv("WAYLAND_DISPLAY") == nullptr)
+        setenv("SDL_VIDEODRIVER", "x11", 0);
     if (SDL_Init(SDL_INIT_TIMER | SDL_INIT_VIDEO) != 0)
         fail_start("cannot initialise SDL");
     if (SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1) != 0)
