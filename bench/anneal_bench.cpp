@@ -1,7 +1,11 @@
-// Cost of one annealing step on graphs of the sizes a user builds by hand.
+// Cost of one annealing step on graphs of the sizes a user builds by hand
+// and beyond: the plain list visit of the tests beside the fast step, on
+// each pair kernel this CPU runs.
 #include "anneal.h"
+#include "anneal_fast.h"
 #include "fade.h"
 #include "graph.h"
+#include "plain_anneal.h"
 
 #include <benchmark/benchmark.h>
 
@@ -26,7 +30,7 @@ void build_graph(int n)
         push_vertex();
 }
 
-void bm_anneal_step(benchmark::State &state)
+void bm_plain_anneal_step(benchmark::State &state)
 {
     build_graph(static_cast<int>(state.range(0)));
     for (auto _ : state) {
@@ -34,12 +38,35 @@ void bm_anneal_step(benchmark::State &state)
         state.PauseTiming();
         temperature = 0.006f;
         state.ResumeTiming();
-        anneal_step();
+        plain_anneal_step();
     }
     state.counters["edges"] = edge_count;
 }
 
+// Second argument: the pair kernel, REPEL_BEST for what the program uses.
+void bm_anneal_step(benchmark::State &state)
+{
+    int kernel = static_cast<int>(state.range(1));
+    if (!repel_kernel_supported(kernel)) {
+        state.SkipWithError("kernel not supported on this CPU");
+        return;
+    }
+    select_repel_kernel(kernel);
+    build_graph(static_cast<int>(state.range(0)));
+    for (auto _ : state) {
+        state.PauseTiming();
+        temperature = 0.006f;
+        state.ResumeTiming();
+        anneal_step();
+    }
+    state.counters["edges"] = edge_count;
+    select_repel_kernel(REPEL_BEST);
+}
+
 } // namespace
 
-BENCHMARK(bm_anneal_step)->Arg(250)->Arg(1000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(bm_plain_anneal_step)->Arg(250)->Arg(1000)->Arg(2000)->Arg(4000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(bm_anneal_step)
+    ->ArgsProduct({{250, 1000, 2000, 4000}, {REPEL_BEST, REPEL_SCALAR, REPEL_SSE2, REPEL_AVX2, REPEL_AVX512}})
+    ->Unit(benchmark::kMicrosecond);
 BENCHMARK_MAIN();

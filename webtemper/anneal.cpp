@@ -1,5 +1,6 @@
 #include "anneal.h"
 
+#include "anneal_fast.h"
 #include "graph.h"
 
 #include <cmath>
@@ -35,30 +36,6 @@ static delta get_normalized_delta(const vertex *p, const vertex *q)
     if (d == 0)
         return {0, 0, 0};
     return {d, ddx / d, ddy / d};
-}
-
-// Sums into v the push k²/d away from every other vertex.
-static void repel(vertex *v, float k, float k2)
-{
-    v->dx = 0;
-    v->dy = 0;
-    int v_passed = 0;
-    for (const vertex *u = first_vertex; u != nullptr; u = u->next) {
-        if (u == v) {
-            v_passed = 1;
-            continue;
-        }
-        delta n = get_normalized_delta(v, u);
-        if (n.d == 0) {
-            // Coincident vertices: split them along x, the earlier one in
-            // the list to +x, as if they stood k apart.
-            v->dx += v_passed ? k : -k;
-            continue;
-        }
-        float f = k2 / n.d;
-        v->dx += n.nx * f;
-        v->dy += n.ny * f;
-    }
 }
 
 // Pulls the two ends of e towards each other with strength d²/k.
@@ -124,8 +101,7 @@ void anneal_step()
     float k = sqrtf(area / vertex_count);
     float k2 = k * k;
     // Every force comes from the positions at the start of the step.
-    for (vertex *v = first_vertex; v != nullptr; v = v->next)
-        repel(v, k, k2);
+    repel_vertices(k, k2);
     for (const edge *e = first_edge; e != nullptr; e = e->next)
         attract(e, k);
     for (vertex *v = first_vertex; v != nullptr; v = v->next)
