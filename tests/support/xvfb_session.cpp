@@ -172,8 +172,16 @@ static std::vector<std::string> program_environment(const std::vector<std::strin
     return all;
 }
 
+// A program started from a terminal has these at their default actions; one
+// started by a background job inherits SIGINT ignored.
+static void reset_signals_to_default()
+{
+    for (int signal_number : {SIGINT, SIGTERM, SIGPIPE})
+        signal(signal_number, SIG_DFL);
+}
+
 static pid_t spawn(const std::string &path, const std::vector<std::string> &env, int out_fd,
-                   int err_fd)
+                   int err_fd, bool reset_signals = false)
 {
     std::vector<std::string> assignments = program_environment(env);
     fflush(nullptr);
@@ -190,6 +198,8 @@ static pid_t spawn(const std::string &path, const std::vector<std::string> &env,
             else
                 setenv(assignment.substr(0, eq).c_str(), assignment.substr(eq + 1).c_str(), 1);
         }
+        if (reset_signals)
+            reset_signals_to_default();
         execl(path.c_str(), path.c_str(), static_cast<char *>(nullptr));
         _exit(127);
     }
@@ -201,6 +211,14 @@ void xvfb_test::start_program(const std::string &path)
     program.out_fd = temporary_output();
     program.err_fd = temporary_output();
     program.pid = spawn(path, {"DISPLAY=" + display_name}, program.out_fd, program.err_fd);
+}
+
+void xvfb_test::start_program_with_default_signals(const std::string &path)
+{
+    program.out_fd = temporary_output();
+    program.err_fd = temporary_output();
+    program.pid =
+        spawn(path, {"DISPLAY=" + display_name}, program.out_fd, program.err_fd, true);
 }
 
 static bool wait_for(program_run &run, double seconds)
@@ -287,6 +305,12 @@ void xvfb_test::send_keys(const std::vector<std::string> &keys, int delay_ms)
     ASSERT_EQ(std::system(command.c_str()), 0) << command;
 }
 
+void xvfb_test::run_xdotool(const std::string &arguments)
+{
+    std::string command = "DISPLAY=" + display_name + " xdotool " + arguments;
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+}
+
 static bool asks_for_delete(Display *x, Window w, Atom delete_atom)
 {
     Atom *protocols = nullptr;
@@ -330,6 +354,12 @@ int xvfb_test::request_window_close()
     XFlush(x);
     XCloseDisplay(x);
     return sent;
+}
+
+void xvfb_test::kill_server()
+{
+    stop_process(server, SIGKILL);
+    server = -1;
 }
 
 program_run run_without_display(const std::string &path, const std::vector<std::string> &env,

@@ -41,6 +41,10 @@ protected:
 
     // Starts the binary with DISPLAY set to this server.
     void start_program(const std::string &path);
+    // The same, with SIGINT, SIGTERM and SIGPIPE at their default actions as
+    // in a terminal, even when this test runs with them ignored (as a
+    // background job does).
+    void start_program_with_default_signals(const std::string &path);
     // Waits until the screen shows something other than black.
     bool wait_for_picture(double seconds = 20);
     // Waits until two screenshots taken a moment apart agree.
@@ -48,8 +52,12 @@ protected:
     screenshot take_screenshot();
     // xdotool key names, e.g. "q", "shift+q", "space", "Escape".
     void send_keys(const std::vector<std::string> &keys, int delay_ms = 30);
+    // Runs xdotool with these arguments, e.g. "keydown a sleep 0.7 keyup a".
+    void run_xdotool(const std::string &arguments);
     // Sends WM_DELETE_WINDOW to every window that asks for it.
     int request_window_close();
+    // Kills the display server at once, under the running program.
+    void kill_server();
     // Waits for the program to end; false on timeout.
     bool wait_for_exit(double seconds);
 

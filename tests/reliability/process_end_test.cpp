@@ -1,0 +1,85 @@
+// How the real binaries end when they are not asked with q: SIGINT and
+// SIGTERM become a quit request (SDL turns them into a quit event), so the
+// program shuts SDL down and exits with status 0; a display server that
+// goes away under a running program ends it within seconds, with a message
+// and a failure status, instead of leaving it spinning.
+#include "xvfb_session.h"
+
+#include <csignal>
+#include <string>
+#include <sys/wait.h>
+
+constexpr double END_WAIT = 5;  // seconds: "promptly", with room for a slow build
+
+static const char WEBTEMPER_SUMMARY[] =
+    "Webtemper simulator\n"
+    "-------------------------\n"
+    "  q - quit, a - add vertex, d - pop vertex, D - delete random vertex\n"
+    "  r - perturb positions, R - randomize positions, p = heat, P = cool\n"
+    "  x - add random edge, X - delete random edge\n"
+    "  <space> - pause/unpause annealing\n";
+
+struct program_case {
+    const char *name;
+    const char *binary;
+    const char *out;                // what it prints on standard output
+    std::vector<std::string> keys;  // a few keys, so that it has state to lose
+};
+
+static const program_case PROGRAMS[] = {
+    {"deriraredeve", DERIRAREDEVE_BINARY, "", {"2", "c"}},
+    {"webtemper", WEBTEMPER_BINARY, WEBTEMPER_SUMMARY, {"a", "a", "a", "x", "p"}},
+};
+
+// Test names and messages show the program by name.
+static void PrintTo(const program_case &program, std::ostream *out)
+{
+    *out << program.name;
+}
+
+struct process_end : xvfb_test, ::testing::WithParamInterface<program_case> {
+    void SetUp() override
+    {
+        xvfb_test::SetUp();
+        start_program_with_default_signals(GetParam().binary);
+        ASSERT_TRUE(wait_for_picture()) << "no picture";
+        send_keys(GetParam().keys);
+    }
+
+    void expect_quit_on(int signal_number)
+    {
+        ASSERT_EQ(kill(program.pid, signal_number), 0);
+        ASSERT_TRUE(wait_for_exit(END_WAIT)) << "still running";
+        EXPECT_TRUE(WIFEXITED(program.status) && WEXITSTATUS(program.status) == 0)
+            << "status " << program.status << ", stderr: " << program.err;
+        EXPECT_EQ(program.out, GetParam().out);
+        EXPECT_EQ(program.err, "");
+    }
+};
+
+TEST_P(process_end, sigint_quits_like_q)
+{
+    expect_quit_on(SIGINT);
+}
+
+TEST_P(process_end, sigterm_quits_like_q)
+{
+    expect_quit_on(SIGTERM);
+}
+
+TEST_P(process_end, lost_display_ends_the_program_with_a_message)
+{
+    kill_server();
+    ASSERT_TRUE(wait_for_exit(END_WAIT)) << "still running without its display";
+    EXPECT_TRUE(WIFEXITED(program.status) && WEXITSTATUS(program.status) != 0)
+        << "status " << program.status;
+    EXPECT_EQ(program.out, GetParam().out);
+    // The message names the display that went away, and is the only one.
+    EXPECT_NE(program.err.find(display_name), std::string::npos) << program.err;
+    EXPECT_EQ(program.err.find("Sanitizer"), std::string::npos) << program.err;
+}
+
+INSTANTIATE_TEST_SUITE_P(both_programs, process_end, ::testing::ValuesIn(PROGRAMS),
+                         [](const ::testing::TestParamInfo<program_case> &info) {
+                             return std::string(info.param.name);
+                         });
