@@ -1,17 +1,10 @@
 // The real webtemper binary under Xvfb: what a person sees and how it ends.
+#include "webtemper_summary.h"
 #include "xvfb_session.h"
 
 #include <csignal>
 #include <sys/wait.h>
 #include <unistd.h>
-
-static const char SUMMARY[] =
-    "Webtemper simulator\n"
-    "-------------------------\n"
-    "  q - quit, a - add vertex, d - pop vertex, D - delete random vertex\n"
-    "  r - perturb positions, R - randomize positions, p = heat, P = cool\n"
-    "  x - add random edge, X - delete random edge\n"
-    "  <space> - pause/unpause annealing\n";
 
 constexpr uint32_t BOUNDARY_GREY = 0x4d4d4d;
 
@@ -59,7 +52,7 @@ struct webtemper_e2e : xvfb_test {
         ASSERT_TRUE(wait_for_exit(seconds)) << "still running";
         EXPECT_TRUE(WIFEXITED(program.status) && WEXITSTATUS(program.status) == 0)
             << "status " << program.status << ", stderr: " << program.err;
-        EXPECT_EQ(program.out, SUMMARY);
+        EXPECT_EQ(program.out, WEBTEMPER_SUMMARY);
         EXPECT_EQ(program.err, "");
     }
 };

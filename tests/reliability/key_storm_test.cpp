@@ -3,6 +3,7 @@
 // repeat delay, and never q. Afterwards each must still draw what its keys
 // ask for and quit cleanly on q. The number of keys comes from
 // KEY_STORM_KEYS (default 3,000), so a long storm is one variable away.
+#include "webtemper_summary.h"
 #include "xvfb_session.h"
 
 #include <algorithm>
@@ -112,14 +113,6 @@ TEST_F(storm_fixture, deriraredeve_draws_its_modes_after_a_storm)
         << "the solid frames differ from those before the storm";
     quit_and_expect("");
 }
-
-static const char WEBTEMPER_SUMMARY[] =
-    "Webtemper simulator\n"
-    "-------------------------\n"
-    "  q - quit, a - add vertex, d - pop vertex, D - delete random vertex\n"
-    "  r - perturb positions, R - randomize positions, p = heat, P = cool\n"
-    "  x - add random edge, X - delete random edge\n"
-    "  <space> - pause/unpause annealing\n";
 
 struct pixel_box {
     int xmin, xmax, ymin, ymax;

@@ -3,6 +3,7 @@
 // program shuts SDL down and exits with status 0; a display server that
 // goes away under a running program ends it within seconds, with a message
 // and a failure status, instead of leaving it spinning.
+#include "webtemper_summary.h"
 #include "xvfb_session.h"
 
 #include <csignal>
@@ -10,14 +11,6 @@
 #include <sys/wait.h>
 
 constexpr double END_WAIT = 5;  // seconds: "promptly", with room for a slow build
-
-static const char WEBTEMPER_SUMMARY[] =
-    "Webtemper simulator\n"
-    "-------------------------\n"
-    "  q - quit, a - add vertex, d - pop vertex, D - delete random vertex\n"
-    "  r - perturb positions, R - randomize positions, p = heat, P = cool\n"
-    "  x - add random edge, X - delete random edge\n"
-    "  <space> - pause/unpause annealing\n";
 
 struct program_case {
     const char *name;
