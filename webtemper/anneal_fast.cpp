@@ -1,6 +1,7 @@
 #include "anneal_fast.h"
 
 #include "graph.h"
+#include "helper_thread.h"
 
 #include <cmath>
 #include <cstdlib>
@@ -27,6 +28,7 @@ static float *sum_y;
 static int work_capacity; // floats in each array
 
 static int repel_kernel = -1; // resolved to REPEL_BEST on first use
+static int repel_split_min = REPEL_SPLIT_MIN;
 
 // Never returns null: on failure prints one line and exits with status 111,
 // like every allocation of the graph program.
@@ -131,10 +133,12 @@ static int push_away(float ddx, float ddy, float k2, float *tx, float *ty)
 // every i < j in i order. The sums start at +0 and round to nearest, so
 // they never hold -0 and adding or subtracting a zero leaves them as they
 // are.
-static void repel_pairs_scalar(int n, float k, float k2)
+//
+// The pairs of vertices from begin to end among themselves.
+static void repel_among_scalar(int begin, int end, float k, float k2)
 {
-    for (int i = 0; i < n; i++) {
-        for (int j = i + 1; j < n; j++) {
+    for (int i = begin; i < end; i++) {
+        for (int j = i + 1; j < end; j++) {
             // Coincident vertices: i, the earlier, goes to +x.
             float tx = k;
             float ty = 0;
@@ -147,6 +151,22 @@ static void repel_pairs_scalar(int n, float k, float k2)
     }
 }
 
+// Adds to each vertex from begin to end the pushes from the vertices from
+// `from` to `to`, in order, visiting these pairs from one side only. The
+// two ranges do not overlap; kx is the push along x of a coincident one.
+static void repel_across_scalar(int begin, int end, int from, int to, float kx, float k2)
+{
+    for (int i = begin; i < end; i++) {
+        for (int j = from; j < to; j++) {
+            float tx = kx;
+            float ty = 0;
+            push_away(pos_x[i] - pos_x[j], pos_y[i] - pos_y[j], k2, &tx, &ty);
+            sum_x[i] += tx;
+            sum_y[i] += ty;
+        }
+    }
+}
+
 #if REPEL_X86
 
 // The SIMD kernels take the rows a block of W vertices at a time, the lanes
@@ -154,7 +174,7 @@ static void repel_pairs_scalar(int n, float k, float k2)
 // own vertices, then those from each later block, one vertex j after the
 // other; the W × W pushes of such a tile are then transposed so that the
 // block of j subtracts them one i after the other. Every vertex thus sums
-// in list order, as in repel_pairs_scalar. Lanes past the last vertex work
+// in list order, as in repel_among_scalar. Lanes past the last vertex work
 // on the zero padding and are never added to a real vertex.
 //
 // The distance is glibc's hypotf for operands that are not NaN: squares
@@ -262,6 +282,23 @@ static void repel_row_sse2(int i0, int n, float k, float k2)
     repel_diagonal_sse2(xi, yi, i0, n, k, k2v, &sx, &sy);
     for (int j0 = i0 + 4; j0 < n; j0 += 4)
         repel_tile_sse2(xi, yi, j0, n, kv, k2v, &sx, &sy);
+    _mm_storeu_ps(sum_x + i0, sx);
+    _mm_storeu_ps(sum_y + i0, sy);
+}
+
+static void repel_across_sse2(int i0, int from, int to, float kx, float k2)
+{
+    const __m128 kv = _mm_set1_ps(kx);
+    const __m128 k2v = _mm_set1_ps(k2);
+    __m128 xi = _mm_loadu_ps(pos_x + i0);
+    __m128 yi = _mm_loadu_ps(pos_y + i0);
+    __m128 sx = _mm_loadu_ps(sum_x + i0);
+    __m128 sy = _mm_loadu_ps(sum_y + i0);
+    for (int j = from; j < to; j++) {
+        push4 p = push_sse2(xi, yi, j, k2v);
+        sx = _mm_add_ps(sx, select_sse2(p.coincident, kv, p.x));
+        sy = _mm_add_ps(sy, _mm_andnot_ps(p.coincident, p.y));
+    }
     _mm_storeu_ps(sum_x + i0, sx);
     _mm_storeu_ps(sum_y + i0, sy);
 }
@@ -380,6 +417,23 @@ TARGET_AVX2 static void repel_row_avx2(int i0, int n, float k, float k2)
     repel_diagonal_avx2(xi, yi, i0, n, k, k2v, &sx, &sy);
     for (int j0 = i0 + 8; j0 < n; j0 += 8)
         repel_tile_avx2(xi, yi, j0, n, kv, k2v, &sx, &sy);
+    _mm256_storeu_ps(sum_x + i0, sx);
+    _mm256_storeu_ps(sum_y + i0, sy);
+}
+
+TARGET_AVX2 static void repel_across_avx2(int i0, int from, int to, float kx, float k2)
+{
+    const __m256 kv = _mm256_set1_ps(kx);
+    const __m256 k2v = _mm256_set1_ps(k2);
+    __m256 xi = _mm256_loadu_ps(pos_x + i0);
+    __m256 yi = _mm256_loadu_ps(pos_y + i0);
+    __m256 sx = _mm256_loadu_ps(sum_x + i0);
+    __m256 sy = _mm256_loadu_ps(sum_y + i0);
+    for (int j = from; j < to; j++) {
+        push8 p = push_avx2(xi, yi, j, k2v);
+        sx = _mm256_add_ps(sx, _mm256_blendv_ps(p.x, kv, p.coincident));
+        sy = _mm256_add_ps(sy, _mm256_andnot_ps(p.coincident, p.y));
+    }
     _mm256_storeu_ps(sum_x + i0, sx);
     _mm256_storeu_ps(sum_y + i0, sy);
 }
@@ -522,6 +576,24 @@ TARGET_AVX512 static void repel_row_avx512(int i0, int n, float k, float k2)
     _mm512_storeu_ps(sum_y + i0, sy);
 }
 
+TARGET_AVX512 static void repel_across_avx512(int i0, int from, int to, float kx, float k2)
+{
+    const __m512 zero = _mm512_setzero_ps();
+    const __m512 kv = _mm512_set1_ps(kx);
+    const __m512 k2v = _mm512_set1_ps(k2);
+    __m512 xi = _mm512_loadu_ps(pos_x + i0);
+    __m512 yi = _mm512_loadu_ps(pos_y + i0);
+    __m512 sx = _mm512_loadu_ps(sum_x + i0);
+    __m512 sy = _mm512_loadu_ps(sum_y + i0);
+    for (int j = from; j < to; j++) {
+        push16 p = push_avx512(xi, yi, j, k2v);
+        sx = _mm512_add_ps(sx, _mm512_mask_blend_ps(p.coincident, p.x, kv));
+        sy = _mm512_add_ps(sy, _mm512_mask_blend_ps(p.coincident, p.y, zero));
+    }
+    _mm512_storeu_ps(sum_x + i0, sx);
+    _mm512_storeu_ps(sum_y + i0, sy);
+}
+
 #pragma GCC diagnostic pop
 
 #endif // REPEL_X86
@@ -557,36 +629,100 @@ int select_repel_kernel(int kernel)
     return repel_kernel;
 }
 
-static void repel_pairs(int n, float k, float k2)
+// Each pair of the vertices from begin to end, a multiple of BLOCK_MAX,
+// visited once.
+static void repel_among(int begin, int end, float k, float k2)
 {
-    if (repel_kernel < 0)
-        select_repel_kernel(REPEL_BEST);
     switch (repel_kernel) {
 #if REPEL_X86
     case REPEL_SSE2:
-        for (int i0 = 0; i0 < n; i0 += 4)
-            repel_row_sse2(i0, n, k, k2);
+        for (int i0 = begin; i0 < end; i0 += 4)
+            repel_row_sse2(i0, end, k, k2);
         return;
     case REPEL_AVX2:
-        for (int i0 = 0; i0 < n; i0 += 8)
-            repel_row_avx2(i0, n, k, k2);
+        for (int i0 = begin; i0 < end; i0 += 8)
+            repel_row_avx2(i0, end, k, k2);
         return;
     case REPEL_AVX512:
-        for (int i0 = 0; i0 < n; i0 += 16)
-            repel_row_avx512(i0, n, k, k2);
+        for (int i0 = begin; i0 < end; i0 += 16)
+            repel_row_avx512(i0, end, k, k2);
         return;
 #endif
     default:
-        repel_pairs_scalar(n, k, k2);
+        repel_among_scalar(begin, end, k, k2);
         return;
     }
 }
 
+// Adds to each vertex from begin to end, a multiple of BLOCK_MAX, the
+// pushes from every vertex from `from` to `to`, in order; the ranges do not
+// overlap.
+static void repel_across(int begin, int end, int from, int to, float k, float k2)
+{
+    // A coincident vertex pushes the earlier one of the two to +x.
+    float kx = from >= end ? k : -k;
+    switch (repel_kernel) {
+#if REPEL_X86
+    case REPEL_SSE2:
+        for (int i0 = begin; i0 < end; i0 += 4)
+            repel_across_sse2(i0, from, to, kx, k2);
+        return;
+    case REPEL_AVX2:
+        for (int i0 = begin; i0 < end; i0 += 8)
+            repel_across_avx2(i0, from, to, kx, k2);
+        return;
+    case REPEL_AVX512:
+        for (int i0 = begin; i0 < end; i0 += 16)
+            repel_across_avx512(i0, from, to, kx, k2);
+        return;
+#endif
+    default:
+        repel_across_scalar(begin, end, from, to, kx, k2);
+        return;
+    }
+}
+
+// With two threads, the list splits at `half` and each thread sums the
+// pushes on its own part, in list order: the earlier part first among
+// itself, then from the later part; the later part first from the earlier
+// part, then among itself. The pairs across the split are so visited twice,
+// once from each side, but no sum is shared.
+struct repel_split {
+    int n, half;
+    float k, k2;
+};
+
+static void repel_earlier_part(void *job)
+{
+    const repel_split *s = static_cast<const repel_split *>(job);
+    repel_among(0, s->half, s->k, s->k2);
+    repel_across(0, s->half, s->half, s->n, s->k, s->k2);
+}
+
+static void repel_later_part(void *job)
+{
+    const repel_split *s = static_cast<const repel_split *>(job);
+    repel_across(s->half, s->n, 0, s->half, s->k, s->k2);
+    repel_among(s->half, s->n, s->k, s->k2);
+}
+
 void repel_vertices(float k, float k2)
 {
+    if (repel_kernel < 0)
+        select_repel_kernel(REPEL_BEST);
     int n = count_vertices();
     reserve_work(n);
     gather_positions(n);
-    repel_pairs(n, k, k2);
+    if (n < repel_split_min) {
+        repel_among(0, n, k, k2);
+    } else {
+        repel_split split = {n, n / 2 / BLOCK_MAX * BLOCK_MAX, k, k2};
+        run_beside(repel_earlier_part, repel_later_part, &split);
+    }
     scatter_sums();
+}
+
+void set_repel_split_min(int n)
+{
+    repel_split_min = n;
 }

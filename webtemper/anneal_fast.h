@@ -19,6 +19,14 @@ enum {
 // what one visit per ordered pair through the list gives.
 void repel_vertices(float k, float k2);
 
+// From this many vertices on, repel_vertices hands half of the work to a
+// second thread. Below, waking that thread between the program's steps
+// costs about as much as it saves.
+constexpr int REPEL_SPLIT_MIN = 512; // vertices
+
+// Changes that number; the sums stay the same bits whatever it is.
+void set_repel_split_min(int n);
+
 // Whether this build and CPU can run the kernel.
 int repel_kernel_supported(int kernel);
 // Makes repel_vertices use the kernel from now on, when supported; returns

@@ -17,6 +17,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -208,14 +209,23 @@ const char *kernel_name(int kernel)
     return names[kernel];
 }
 
-struct anneal_fast : ::testing::TestWithParam<int> {
+// A kernel, and whether every graph of two blocks or more is split between
+// two threads.
+struct anneal_fast : ::testing::TestWithParam<std::tuple<int, bool>> {
     void SetUp() override
     {
-        if (!repel_kernel_supported(GetParam()))
-            GTEST_SKIP() << kernel_name(GetParam()) << " not supported here";
-        ASSERT_EQ(select_repel_kernel(GetParam()), GetParam());
+        int kernel = std::get<0>(GetParam());
+        if (!repel_kernel_supported(kernel))
+            GTEST_SKIP() << kernel_name(kernel) << " not supported here";
+        ASSERT_EQ(select_repel_kernel(kernel), kernel);
+        if (std::get<1>(GetParam()))
+            set_repel_split_min(0);
     }
-    void TearDown() override { select_repel_kernel(REPEL_BEST); }
+    void TearDown() override
+    {
+        select_repel_kernel(REPEL_BEST);
+        set_repel_split_min(REPEL_SPLIT_MIN);
+    }
 };
 
 } // namespace
@@ -284,11 +294,14 @@ TEST_P(anneal_fast, infinite_positions_match_the_plain_step)
     EXPECT_TRUE(steps_agree());
 }
 
-INSTANTIATE_TEST_SUITE_P(kernels, anneal_fast,
-                         ::testing::Values(REPEL_SCALAR, REPEL_SSE2, REPEL_AVX2, REPEL_AVX512),
-                         [](const ::testing::TestParamInfo<int> &info) {
-                             return std::string(kernel_name(info.param));
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    kernels, anneal_fast,
+    ::testing::Combine(::testing::Values(REPEL_SCALAR, REPEL_SSE2, REPEL_AVX2, REPEL_AVX512),
+                       ::testing::Bool()),
+    [](const ::testing::TestParamInfo<std::tuple<int, bool>> &info) {
+        return std::string(kernel_name(std::get<0>(info.param))) +
+               (std::get<1>(info.param) ? "_two_threads" : "_one_thread");
+    });
 
 // The SIMD kernels take the distance as (float)sqrt(x² + y²) in double,
 // which must be exactly what hypotf returns for every pair of floats that
