@@ -73,15 +73,34 @@ static int count_vertices()
     return n;
 }
 
+// Coordinates of this size or 0 keep every nonzero distance between 2^-123
+// and 2^102, where squares and roots are normal in double and in float, and
+// the AVX-512 kernel can estimate the distance instead of taking the exact
+// square root.
+constexpr float ESTIMABLE_MIN = 0x1p-100f; // layout units
+constexpr float ESTIMABLE_MAX = 0x1p100f;  // layout units
+
+static bool estimable_coordinate(float c)
+{
+    float size = fabsf(c);
+    return size == 0 || (size >= ESTIMABLE_MIN && size <= ESTIMABLE_MAX);
+}
+
+// Whether every coordinate of the current step is estimable.
+static bool distances_estimable;
+
 // Copies the positions in list order and clears every sum, padding included
 // (padding positions are 0 so that its lanes compute harmless values).
 static void gather_positions(int n)
 {
+    bool estimable = true;
     int i = 0;
     for (const vertex *v = first_vertex; v != nullptr; v = v->next, i++) {
         pos_x[i] = v->x;
         pos_y[i] = v->y;
+        estimable = estimable && estimable_coordinate(v->x) && estimable_coordinate(v->y);
     }
+    distances_estimable = estimable;
     int padded = padded_count(n);
     for (; i < padded; i++) {
         pos_x[i] = 0;
@@ -461,14 +480,51 @@ TARGET_AVX512 static inline __m256 upper_half_avx512(__m512 a)
     return _mm256_castpd_ps(_mm512_extractf64x4_pd(_mm512_castps_pd(a), 1));
 }
 
+TARGET_AVX512 static inline __m512 join_halves_avx512(__m256 lo, __m256 hi)
+{
+    return _mm512_castpd_ps(_mm512_insertf64x4(_mm512_castps_pd(_mm512_castps256_ps512(lo)),
+                                               _mm256_castps_pd(hi), 1));
+}
+
 TARGET_AVX512 static inline __m512 hypot_avx512(__m512 a, __m512 b)
 {
     __m512d lo = _mm512_sqrt_pd(
         square_sum_avx512(_mm512_castps512_ps256(a), _mm512_castps512_ps256(b)));
     __m512d hi = _mm512_sqrt_pd(square_sum_avx512(upper_half_avx512(a), upper_half_avx512(b)));
-    __m512 d = _mm512_castps256_ps512(_mm512_cvtpd_ps(lo));
-    return _mm512_castpd_ps(
-        _mm512_insertf64x4(_mm512_castps_pd(d), _mm256_castps_pd(_mm512_cvtpd_ps(hi)), 1));
+    return join_halves_avx512(_mm512_cvtpd_ps(lo), _mm512_cvtpd_ps(hi));
+}
+
+// Rounding a double to float is settled once it is known between which two
+// float midpoints the double lies. In each binade a float step is 2^29
+// double steps, so the midpoints are the doubles whose low 29 bits are 2^28.
+constexpr long long FLOAT_STEP_BITS = (1LL << 29) - 1; // low bits of a double
+constexpr long long HALF_FLOAT_STEP = 1LL << 28;       // double steps
+// A root estimated this near a midpoint could round either way: its error
+// is below 7 double steps.
+constexpr long long MIDPOINT_MARGIN = 64; // double steps
+
+// Square roots of eight sums of squares, each within 2^-50.5 of the exact
+// root, without the square-root unit: the reciprocal square-root estimate
+// (error below 2^-14) and two Newton steps, each of which squares the error
+// while its four roundings add at most 2^-51. A root of which no float
+// midpoint lies within the margin rounds to float as the correctly rounded
+// root does; the others are marked unsure. A sum of 0 gives NaN.
+TARGET_AVX512 static inline __m256 estimate_root_avx512(__m512d s, __mmask8 *unsure)
+{
+    const __m512d half_s = _mm512_mul_pd(s, _mm512_set1_pd(0.5));
+    const __m512d three_halves = _mm512_set1_pd(1.5);
+    __m512d y = _mm512_rsqrt14_pd(s);
+    for (int step = 0; step < 2; step++) {
+        __m512d error = _mm512_mul_pd(half_s, _mm512_mul_pd(y, y));
+        y = _mm512_mul_pd(y, _mm512_sub_pd(three_halves, error));
+    }
+    __m512d root = _mm512_mul_pd(s, y);
+    __m512i from_midpoint = _mm512_and_si512(
+        _mm512_add_epi64(_mm512_castpd_si512(root),
+                         _mm512_set1_epi64(MIDPOINT_MARGIN - HALF_FLOAT_STEP)),
+        _mm512_set1_epi64(FLOAT_STEP_BITS));
+    *unsure = _mm512_cmple_epu64_mask(from_midpoint, _mm512_set1_epi64(2 * MIDPOINT_MARGIN));
+    return _mm512_cvtpd_ps(root);
 }
 
 TARGET_AVX512 static inline push16 push_avx512(__m512 xi, __m512 yi, int j, __m512 k2)
@@ -479,6 +535,38 @@ TARGET_AVX512 static inline push16 push_avx512(__m512 xi, __m512 yi, int j, __m5
     __m512 f = _mm512_div_ps(k2, d);
     return {_mm512_mul_ps(_mm512_div_ps(ddx, d), f), _mm512_mul_ps(_mm512_div_ps(ddy, d), f),
             _mm512_cmp_ps_mask(d, _mm512_setzero_ps(), _CMP_EQ_OQ)};
+}
+
+// push_avx512 for estimable positions, with the lower eight distances
+// taken exactly and the upper eight estimated, which shares the work
+// between the square-root unit and the multipliers. Falls back to
+// push_avx512 when an estimate is unsure, about once in ten million pairs.
+TARGET_AVX512 static inline push16 push_estimated_avx512(__m512 xi, __m512 yi, int j, __m512 k2)
+{
+    __m512 ddx = _mm512_sub_ps(xi, _mm512_set1_ps(pos_x[j]));
+    __m512 ddy = _mm512_sub_ps(yi, _mm512_set1_ps(pos_y[j]));
+    __mmask8 unsure;
+    __m256 d_hi = estimate_root_avx512(
+        square_sum_avx512(upper_half_avx512(ddx), upper_half_avx512(ddy)), &unsure);
+    if (unsure != 0)
+        return push_avx512(xi, yi, j, k2);
+    __m512d lo = _mm512_sqrt_pd(
+        square_sum_avx512(_mm512_castps512_ps256(ddx), _mm512_castps512_ps256(ddy)));
+    __m512 d = join_halves_avx512(_mm512_cvtpd_ps(lo), d_hi);
+    __m512 f = _mm512_div_ps(k2, d);
+    // An estimated distance of 0 is NaN: coincidence is read off the offset.
+    const __m512 zero = _mm512_setzero_ps();
+    __mmask16 coincident = _mm512_mask_cmp_ps_mask(_mm512_cmp_ps_mask(ddx, zero, _CMP_EQ_OQ), ddy,
+                                                   zero, _CMP_EQ_OQ);
+    return {_mm512_mul_ps(_mm512_div_ps(ddx, d), f), _mm512_mul_ps(_mm512_div_ps(ddy, d), f),
+            coincident};
+}
+
+// The push of vertex j on the lanes, estimated or not.
+template <bool estimate>
+TARGET_AVX512 static inline push16 push_from_avx512(__m512 xi, __m512 yi, int j, __m512 k2)
+{
+    return estimate ? push_estimated_avx512(xi, yi, j, k2) : push_avx512(xi, yi, j, k2);
 }
 
 TARGET_AVX512 static inline void transpose_avx512(__m512 r[16])
@@ -530,6 +618,7 @@ TARGET_AVX512 static inline void repel_diagonal_avx512(__m512 xi, __m512 yi, int
     }
 }
 
+template <bool estimate>
 TARGET_AVX512 static inline void repel_tile_avx512(__m512 xi, __m512 yi, int j0, int n, __m512 k,
                                                    __m512 k2, __m512 *sx, __m512 *sy)
 {
@@ -539,7 +628,7 @@ TARGET_AVX512 static inline void repel_tile_avx512(__m512 xi, __m512 yi, int j0,
     __m512 ax = *sx;
     __m512 ay = *sy;
     for (int j = 0; j < 16; j++) {
-        push16 p = push_avx512(xi, yi, j0 + j, k2);
+        push16 p = push_from_avx512<estimate>(xi, yi, j0 + j, k2);
         tx[j] = _mm512_mask_blend_ps(p.coincident, p.x, k);
         ty[j] = _mm512_mask_blend_ps(p.coincident, p.y, zero);
         if (j0 + j < n) {
@@ -561,6 +650,7 @@ TARGET_AVX512 static inline void repel_tile_avx512(__m512 xi, __m512 yi, int j0,
     _mm512_storeu_ps(sum_y + j0, cy);
 }
 
+template <bool estimate>
 TARGET_AVX512 static void repel_row_avx512(int i0, int n, float k, float k2)
 {
     const __m512 kv = _mm512_set1_ps(k);
@@ -571,11 +661,12 @@ TARGET_AVX512 static void repel_row_avx512(int i0, int n, float k, float k2)
     __m512 sy = _mm512_loadu_ps(sum_y + i0);
     repel_diagonal_avx512(xi, yi, i0, n, k, k2v, &sx, &sy);
     for (int j0 = i0 + 16; j0 < n; j0 += 16)
-        repel_tile_avx512(xi, yi, j0, n, kv, k2v, &sx, &sy);
+        repel_tile_avx512<estimate>(xi, yi, j0, n, kv, k2v, &sx, &sy);
     _mm512_storeu_ps(sum_x + i0, sx);
     _mm512_storeu_ps(sum_y + i0, sy);
 }
 
+template <bool estimate>
 TARGET_AVX512 static void repel_across_avx512(int i0, int from, int to, float kx, float k2)
 {
     const __m512 zero = _mm512_setzero_ps();
@@ -586,7 +677,7 @@ TARGET_AVX512 static void repel_across_avx512(int i0, int from, int to, float kx
     __m512 sx = _mm512_loadu_ps(sum_x + i0);
     __m512 sy = _mm512_loadu_ps(sum_y + i0);
     for (int j = from; j < to; j++) {
-        push16 p = push_avx512(xi, yi, j, k2v);
+        push16 p = push_from_avx512<estimate>(xi, yi, j, k2v);
         sx = _mm512_add_ps(sx, _mm512_mask_blend_ps(p.coincident, p.x, kv));
         sy = _mm512_add_ps(sy, _mm512_mask_blend_ps(p.coincident, p.y, zero));
     }
@@ -644,8 +735,12 @@ static void repel_among(int begin, int end, float k, float k2)
             repel_row_avx2(i0, end, k, k2);
         return;
     case REPEL_AVX512:
-        for (int i0 = begin; i0 < end; i0 += 16)
-            repel_row_avx512(i0, end, k, k2);
+        for (int i0 = begin; i0 < end; i0 += 16) {
+            if (distances_estimable)
+                repel_row_avx512<true>(i0, end, k, k2);
+            else
+                repel_row_avx512<false>(i0, end, k, k2);
+        }
         return;
 #endif
     default:
@@ -672,8 +767,12 @@ static void repel_across(int begin, int end, int from, int to, float k, float k2
             repel_across_avx2(i0, from, to, kx, k2);
         return;
     case REPEL_AVX512:
-        for (int i0 = begin; i0 < end; i0 += 16)
-            repel_across_avx512(i0, from, to, kx, k2);
+        for (int i0 = begin; i0 < end; i0 += 16) {
+            if (distances_estimable)
+                repel_across_avx512<true>(i0, from, to, kx, k2);
+            else
+                repel_across_avx512<false>(i0, from, to, kx, k2);
+        }
         return;
 #endif
     default:

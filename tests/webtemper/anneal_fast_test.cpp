@@ -268,6 +268,41 @@ TEST_P(anneal_fast, extreme_geometry_matches_the_plain_step)
     }
 }
 
+// Distances exactly halfway between two floats, from Pythagorean triples
+// (p² - q², 2pq, p² + q²) with an odd hypotenuse of 25 bits, and distances
+// next to such midpoints, put in every lane of a block: a distance that is
+// estimated rather than taken exactly must not round the other way there.
+TEST_P(anneal_fast, distances_at_float_midpoints_match_the_plain_step)
+{
+    reset_graph();
+    srand48(64);
+    for (int i = 0; i < 64; i++)
+        push_vertex();
+    const float scale = 0x1p-24f;
+    int placed = 0;
+    for (int p = 4097; placed < 32 && p < 5000; p += 2) {
+        int q = 1000 + placed * 32; // even, so p² + q² is odd
+        long long c = 1LL * p * p + 1LL * q * q;
+        long long b = 2LL * p * q;
+        if (c < (1LL << 24) || c >= (1LL << 25) || b >= (1LL << 24))
+            continue;
+        // Vertex 32 + placed sits at the offset from the vertex at 0.
+        place(nth_vertex(placed), 0, 0);
+        place(nth_vertex(32 + placed),
+              static_cast<float>(1LL * p * p - 1LL * q * q) * scale,
+              static_cast<float>(b) * scale);
+        placed++;
+    }
+    ASSERT_EQ(placed, 32);
+    ASSERT_TRUE(steps_agree()) << "exact midpoints";
+    // The same offsets, one float step off along y.
+    for (int i = 32; i < 64; i++) {
+        vertex *v = nth_vertex(i);
+        place(v, v->x, nextafterf(v->y, i % 2 ? INFINITY : 0));
+    }
+    ASSERT_TRUE(steps_agree()) << "next to midpoints";
+}
+
 // An inverted bbox makes k NaN, and coincident vertices then add the NaNs k
 // and -k of opposite signs to the same sum: which sign survives is the
 // compiler's choice in the plain step too. Everything else keeps its bits.
