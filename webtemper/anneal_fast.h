@@ -1,7 +1,8 @@
 // The repulsion of the annealing step, the one part that costs n² work:
-// positions gathered into arrays, each unordered pair visited once, and SIMD
-// kernels picked at run time for the CPU. Called by anneal_step; the tests
-// and the benchmark also pick the kernel themselves.
+// positions gathered into arrays, pairs visited once where one thread sums
+// both ends, SIMD kernels picked at run time for the CPU, and large graphs
+// split between two threads. Called by anneal_step; the tests and the
+// benchmark also pick the kernel and the split themselves.
 #pragma once
 
 // Kernels of the pair visit, narrowest first.
