@@ -720,8 +720,8 @@ int select_repel_kernel(int kernel)
     return repel_kernel;
 }
 
-// Each pair of the vertices from begin to end, a multiple of BLOCK_MAX,
-// visited once.
+// Each pair of the vertices from begin to end visited once; begin is a
+// multiple of BLOCK_MAX.
 static void repel_among(int begin, int end, float k, float k2)
 {
     switch (repel_kernel) {
@@ -749,9 +749,9 @@ static void repel_among(int begin, int end, float k, float k2)
     }
 }
 
-// Adds to each vertex from begin to end, a multiple of BLOCK_MAX, the
-// pushes from every vertex from `from` to `to`, in order; the ranges do not
-// overlap.
+// Adds to each vertex from begin to end the pushes from every vertex from
+// `from` to `to`, in order; the ranges do not overlap, and begin is a
+// multiple of BLOCK_MAX.
 static void repel_across(int begin, int end, int from, int to, float k, float k2)
 {
     // A coincident vertex pushes the earlier one of the two to +x.
