@@ -1,6 +1,6 @@
 #include "anneal.h"
 
-#include "anneal_fast.h"
+#include "repel.h"
 #include "graph.h"
 
 #include <cmath>

@@ -19,8 +19,7 @@ constexpr double JOIN_CHANCE_SCALE = 3.0; // expected edges of a new vertex
 constexpr double JOIN_CHANCE_MAX = 0.8;   // cap while the graph is small
 constexpr double COLOR_MIN = 0.5;         // keeps colours light on black
 
-// Never returns null: on failure prints one line and exits with status 111.
-static void *graph_alloc(size_t size)
+void *graph_alloc(size_t size)
 {
     void *p = malloc(size);
     if (p == nullptr) {

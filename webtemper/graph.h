@@ -47,6 +47,10 @@ extern int edge_count;
 extern int fading_edge_count;
 extern rect bbox; // layout rectangle; vertices stay inside it
 
+// Never returns null: on failure prints one line and exits with status 111.
+// Every allocation of the graph program goes through it.
+void *graph_alloc(size_t size);
+
 void push_vertex();
 void pop_vertex();
 void delete_random_vertex();

@@ -1,0 +1,99 @@
+// Picks the pair kernel once per process: the widest the CPU runs, unless a
+// test or benchmark asks for another. Holds the portable kernel too.
+#include "repel_block.h"
+#include "repel_kernels.h"
+
+#include <cmath>
+
+namespace {
+
+// One vertex a block: the tiles are single pairs and need no transpose.
+struct scalar_lanes {
+    static constexpr int width = 1;
+    using floats = float;
+    using doubles = double;
+    using mask = bool;
+
+    static floats load(const float *p) { return *p; }
+    static void store(float *p, floats v) { *p = v; }
+    static floats splat(float f) { return f; }
+    static floats add(floats a, floats b) { return a + b; }
+    static floats sub(floats a, floats b) { return a - b; }
+    static floats mul(floats a, floats b) { return a * b; }
+    static floats div(floats a, floats b) { return a / b; }
+
+    static doubles widen(floats a) { return a; }
+    static doubles add(doubles a, doubles b) { return a + b; }
+    static doubles mul(doubles a, doubles b) { return a * b; }
+    static floats root(doubles a) { return static_cast<float>(std::sqrt(a)); }
+
+    static mask is_zero(floats a) { return a == 0; }
+    static floats select(mask m, floats yes, floats no) { return m ? yes : no; }
+    static void transpose(floats *) {}
+};
+
+int kernel_in_use = -1; // the best one, once the first step has asked
+
+} // namespace
+
+const char *repel_kernel_name(int kernel)
+{
+    static const char *const names[REPEL_KERNEL_COUNT] = {"scalar", "sse2", "avx2", "avx512",
+                                                          "neon"};
+    return names[kernel];
+}
+
+bool repel_kernel_supported(int kernel)
+{
+    switch (kernel) {
+    case REPEL_SCALAR:
+        return true;
+#if defined(__x86_64__)
+    case REPEL_SSE2:
+        return true;
+    case REPEL_AVX2:
+        return __builtin_cpu_supports("avx2");
+    case REPEL_AVX512:
+        return __builtin_cpu_supports("avx512f");
+#elif defined(__aarch64__)
+    case REPEL_NEON:
+        return true;
+#endif
+    default:
+        return false;
+    }
+}
+
+int best_repel_kernel()
+{
+    int kernel = REPEL_KERNEL_COUNT - 1;
+    while (!repel_kernel_supported(kernel))
+        kernel--;
+    return kernel;
+}
+
+void use_repel_kernel(int kernel)
+{
+    kernel_in_use = kernel;
+}
+
+void run_repel_kernel(const repel_arrays &a)
+{
+    if (kernel_in_use < 0)
+        kernel_in_use = best_repel_kernel();
+    switch (kernel_in_use) {
+#if defined(__x86_64__)
+    case REPEL_SSE2:
+        return repel_pairs_sse2(a);
+    case REPEL_AVX2:
+        return repel_pairs_avx2(a);
+    case REPEL_AVX512:
+        return repel_pairs_avx512(a);
+#elif defined(__aarch64__)
+    case REPEL_NEON:
+        return repel_pairs_neon(a);
+#endif
+    default:
+        return repel_pairs<scalar_lanes>(a);
+    }
+}
