@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # tests/package/package_test.sh BUILD_DIR [CPACK]
 # Builds the Debian package from a finished build and checks it as a user
-# would meet it: its file list and dependencies; an install with dpkg into a
+# would meet it: its file list and dependencies; Debian's package checker,
+# lintian, with no error or warning; an install with dpkg into a
 # scratch root whose package database is a copy of this machine's (so that
 # dpkg checks the dependencies against what is really installed, and the
 # system itself is left alone); both installed programs on their own Xvfb
-# server, showing a picture and quitting with status 0 on q; and dpkg's
-# removal, which must leave nothing behind.
+# server, showing a picture and quitting with status 0 on q; their AppStream
+# metainfo, valid and naming the installed menu entries; and dpkg's removal,
+# which must leave nothing behind.
 set -euo pipefail
 
 build=$(cd "${1:?usage: package_test.sh BUILD_DIR [CPACK]}" && pwd)
@@ -37,16 +39,21 @@ debs=("$work"/cpack/*.deb)
 [ ${#debs[@]} -eq 1 ] || fail "expected one package, got: ${debs[*]}"
 deb=${debs[0]}
 
-# Exactly the programs, their manual pages, menu entries and icons, in the
-# system's places; nothing from the build tree or the tests.
+# Exactly the programs, their manual pages, menu entries, icons and
+# metainfo, the copyright file and the change log, in the system's places;
+# nothing from the build tree or the tests.
 dpkg-deb -c "$deb" | awk '$1 !~ /^d/ {print $1, $2, $6}' | sort >"$work/files"
 cat >"$work/expected" <<'EOF'
 -rw-r--r-- root/root ./usr/share/applications/deriraredeve.desktop
 -rw-r--r-- root/root ./usr/share/applications/webtemper.desktop
+-rw-r--r-- root/root ./usr/share/doc/quasi-demos/changelog.gz
+-rw-r--r-- root/root ./usr/share/doc/quasi-demos/copyright
 -rw-r--r-- root/root ./usr/share/icons/hicolor/scalable/apps/deriraredeve.svg
 -rw-r--r-- root/root ./usr/share/icons/hicolor/scalable/apps/webtemper.svg
 -rw-r--r-- root/root ./usr/share/man/man6/deriraredeve.6.gz
 -rw-r--r-- root/root ./usr/share/man/man6/webtemper.6.gz
+-rw-r--r-- root/root ./usr/share/metainfo/invalid.quasi_demos.deriraredeve.metainfo.xml
+-rw-r--r-- root/root ./usr/share/metainfo/invalid.quasi_demos.webtemper.metainfo.xml
 -rwxr-xr-x root/root ./usr/bin/deriraredeve
 -rwxr-xr-x root/root ./usr/bin/webtemper
 EOF
@@ -63,6 +70,26 @@ for library in 'libsdl1\.2debian' 'libglu1-mesa' 'libopengl0' 'libgl1' 'libc6'; 
 done
 if grep -q -- '-dev' <<<"$depends"; then fail "depends on a development package"; fi
 
+# Informational tags may stay; lintian's exit status says whether there was
+# any error or warning.
+command -v lintian >/dev/null || fail "lintian is not installed"
+lintian --fail-on error,warning "$deb" >"$work/lintian.log" 2>&1 ||
+  { cat "$work/lintian.log" >&2; fail "lintian"; }
+
+# The copyright file carries the holder and the text of LICENSE; the change
+# log's newest entry is this version.
+dpkg-deb -x "$deb" "$work/unpacked"
+doc=$work/unpacked/usr/share/doc/quasi-demos
+licence=$(dirname "$0")/../../LICENSE
+grep -qxF "Copyright: $(sed -n 's/^Copyright (c) //p' "$licence")" "$doc/copyright" ||
+  fail "copyright names another holder than LICENSE"
+diff -u <(sed '1,/^Copyright (c) /d; /./,$!d' "$licence") \
+  <(sed '1,/^License: /d; s/^ \.$//; t; s/^ \(.\)/\1/' "$doc/copyright") || fail "copyright: licence text"
+version=$(field Version)
+gunzip -c "$doc/changelog.gz" >"$work/changelog"
+[ "$(dpkg-parsechangelog -l "$work/changelog" -S Version)" = "$version" ] ||
+  fail "changelog does not start at version $version"
+
 # --- install into a scratch root ----------------------------------------
 
 mkdir -p "$root/var/lib/dpkg/info" "$root/var/lib/dpkg/updates" "$root/var/lib/dpkg/triggers"
@@ -76,8 +103,23 @@ dpkg-query -W -f='${db:Status-Abbrev} ${binary:Package}\n' |
 dpkg --root="$root" -i "$deb" >"$work/dpkg.log" 2>&1 ||
   { cat "$work/dpkg.log" >&2; fail "dpkg -i"; }
 
+# Value of the one-line XML element $1 in file $2.
+xml_element() {
+  sed -n "s|.*<$1[^>]*>\(.*\)</$1>.*|\1|p" "$2"
+}
+
 for program_name in deriraredeve webtemper; do
-  entry=$root/usr/share/applications/$program_name.desktop
+  # The metainfo names the program's menu entry, its binary and this release;
+  # the menu entry names the binary and the icon.
+  metainfo=$root/usr/share/metainfo/invalid.quasi_demos.$program_name.metainfo.xml
+  # The validator fails on an error or a warning; informational notes may stay.
+  appstreamcli validate --no-net "$metainfo" >"$work/appstream.log" 2>&1 ||
+    { cat "$work/appstream.log" >&2; fail "appstreamcli validate $metainfo"; }
+  [ "$(xml_element id "$metainfo")" = "invalid.quasi_demos.$program_name" ] || fail "$metainfo: id"
+  [ "$(xml_element binary "$metainfo")" = "$program_name" ] || fail "$metainfo: binary"
+  grep -q "<release version=\"$version\"" "$metainfo" || fail "$metainfo: no release $version"
+  entry=$root/usr/share/applications/$(xml_element launchable "$metainfo")
+  [ -f "$entry" ] || fail "$metainfo launches $entry, which is not installed"
   desktop-file-validate "$entry" || fail "$entry"
   command=$(sed -n 's/^Exec=//p' "$entry")
   icon=$(sed -n 's/^Icon=//p' "$entry")
