@@ -3,8 +3,8 @@
 // drawing mode, with the visited set as the tests' reference list, scanned
 // in full for every point, and as the program's hash table.
 #include "gl_recorder.h"
-#include "plain_walk.h"
 #include "tiling.h"
+#include "visited_list.h"
 #include "walk.h"
 
 #include <benchmark/benchmark.h>
@@ -17,16 +17,14 @@ static void frame_walk(benchmark::State &state)
     if (qc.matrix == nullptr)
         do_init(&qc);
     qc.draw_mode = static_cast<unsigned>(state.range(1));
-    seen_node *seen = nullptr;
+    visited_by_list = state.range(0) == PLAIN_LIST;
     for (auto _ : state) {
-        if (state.range(0) == HASHED_SET)
-            do_draw(&qc);
-        else
-            plain_do_draw(&qc, &seen);
+        do_draw(&qc);
         state.PauseTiming();
         gl_reset();
         state.ResumeTiming();
     }
+    visited_by_list = false;
 }
 // The first argument varies fastest: each mode's plain frame is listed
 // next to its hashed one.

@@ -6,166 +6,146 @@
 #include "vector.h"
 
 #include <GL/gl.h>
-#include <cmath>
+#include <map>
+#include <stdexcept>
+#include <string>
+#include <utility>
 
-static const std::vector<double> DARK_RED = {0.5f, 0.1f, 0.1f}, BLUE = {0.2f, 0.2f, 0.9f},
-                                 DARK_GREY = {0.2f, 0.2f, 0.2f}, LIGHT_GREY = {0.7f, 0.7f, 0.7f};
+using colour = std::vector<double>;
+static const colour DARK_RED = {0.5f, 0.1f, 0.1f}, BLUE = {0.2f, 0.2f, 0.9f},
+                    DARK_GREY = {0.2f, 0.2f, 0.2f}, LIGHT_GREY = {0.7f, 0.7f, 0.7f};
 
 // One frame in the given mode, recorded.
-static void draw_frame(unsigned mode, unsigned color_by_type)
+static void draw_frame(qc_state *qc, unsigned mode, unsigned color_by_type)
+{
+    gl_reset();
+    qc->draw_mode = mode;
+    qc->color_by_type = color_by_type;
+    do_draw(qc);
+}
+
+// The parity of each vertex of the frame (of its lattice coordinates' sum),
+// keyed by where it is drawn.
+using vertex_parity = std::map<std::pair<double, double>, unsigned>;
+static vertex_parity vertex_parities(qc_state *qc)
+{
+    int origin[5] = {0, 0, 0, 0, 0};
+    recurse(qc, origin, WALK_DEPTH);
+    vertex_parity parity;
+    for (const std::vector<int> &point : visited_points(qc)) {
+        double base[5], drawn[5];
+        for (int k = 0; k < 5; k++)
+            base[k] = point[k] + qc->offset[k];
+        rotate_point(5, drawn, base, qc->matrix);
+        int sum = point[0] + point[1] + point[2] + point[3] + point[4];
+        parity[{drawn[0], drawn[1]}] = unsigned(sum) & 1;
+    }
+    unsee_vertices(qc);
+    return parity;
+}
+
+// The next recorded call, which must be named name; returns its arguments.
+// Any other call ends the test, since the calls after it cannot be read.
+static std::vector<double> next_call(size_t *i, const char *name)
+{
+    if (*i >= gl_calls.size() || gl_calls[*i].name != name)
+        throw std::runtime_error("call " + std::to_string(*i) + " is not " + name);
+    return gl_calls[(*i)++].args;
+}
+
+static std::vector<double> corner(const drawn_rhombus &r, int k)
+{
+    return {r.x[k], r.y[k]};
+}
+
+// The ellipse's matrix takes the unit circle's centre to the rhombus centre,
+// the midpoint of A and C, and its points (-1, 0), (1, 0), (0, -1), (0, 1)
+// to A, C, B, D, leaving z alone.
+static void expect_ellipse_on(const std::vector<double> &m, const drawn_rhombus &r)
+{
+    const double u[5] = {0, -1, 1, 0, 0}, v[5] = {0, 0, 0, -1, 1};
+    const double to_x[5] = {(r.x[0] + r.x[2]) / 2, r.x[0], r.x[2], r.x[1], r.x[3]};
+    const double to_y[5] = {(r.y[0] + r.y[2]) / 2, r.y[0], r.y[2], r.y[1], r.y[3]};
+    for (int k = 0; k < 5; k++) {
+        EXPECT_TRUE(is_near(to_x[k], m[0] * u[k] + m[4] * v[k] + m[12], 1e-12)) << k;
+        EXPECT_TRUE(is_near(to_y[k], m[1] * u[k] + m[5] * v[k] + m[13], 1e-12)) << k;
+    }
+    EXPECT_EQ((std::vector<double>{m[2], m[3], m[6], m[7], m[8], m[9], m[10], m[11], m[14], m[15]}),
+              (std::vector<double>{0, 0, 0, 0, 0, 0, 1, 0, 0, 1}));
+}
+
+// Reads the tile drawn from call *i on in an ellipse or diagonal mode, which
+// must sit on the solid frame's rhombus r; returns the colours it sets.
+static std::vector<colour> read_tile(unsigned mode, size_t *i, const drawn_rhombus &r,
+                                     unsigned circle_list)
+{
+    std::vector<colour> colours;
+    if (mode == DRAW_ELLIPSE) {
+        next_call(i, "glPushMatrix");
+        expect_ellipse_on(next_call(i, "glMultMatrixd"), r);
+        colours.push_back(next_call(i, "glColor3f"));
+        EXPECT_EQ(next_call(i, "glCallList"), std::vector<double>{double(circle_list)});
+        next_call(i, "glPopMatrix");
+        return colours;
+    }
+    if (mode == DRAW_DUAL_PCOLOR)
+        colours.push_back(next_call(i, "glColor3f"));
+    EXPECT_EQ(next_call(i, "glBegin"), std::vector<double>{GL_LINES});
+    // The diagonals A-C and B-D, with their own colours in the parity mode.
+    for (int k : {0, 2, 1, 3}) {
+        if (mode == DRAW_DUAL_VCOLOR && k < 2)
+            colours.push_back(next_call(i, "glColor3f"));
+        EXPECT_EQ(next_call(i, "glVertex2d"), corner(r, k));
+    }
+    next_call(i, "glEnd");
+    return colours;
+}
+
+// The colours of a tile on rhombus r: in the parity mode the diagonal
+// through the base corner A in its parity's colour (0 dark red, 1 blue) and
+// B-D in the other; else blue for thin and dark red for thick rhombi when
+// coloured by type, grey when not.
+static std::vector<colour> expected_colours(unsigned mode, unsigned by_type,
+                                            const drawn_rhombus &r, const vertex_parity &parity)
+{
+    if (mode == DRAW_DUAL_VCOLOR) {
+        bool odd = parity.at({r.x[0], r.y[0]});
+        return {odd ? BLUE : DARK_RED, odd ? DARK_RED : BLUE};
+    }
+    if (by_type)
+        return {thin_by_angle(r) ? BLUE : DARK_RED};
+    return {mode == DRAW_SOLID ? DARK_GREY : LIGHT_GREY};
+}
+
+TEST(tile_drawing, every_mode_draws_each_rhombus_in_place_in_its_colours)
 {
     qc_state qc = fresh_tiling();
-    qc.draw_mode = mode;
-    qc.color_by_type = color_by_type;
-    do_draw(&qc);
+    vertex_parity parity = vertex_parities(&qc);
+    int tiles = 0, thin = 0, odd = 0;
+    for (unsigned by_type : {0u, 1u}) {
+        draw_frame(&qc, DRAW_SOLID, by_type);
+        std::vector<drawn_rhombus> rhombi = recorded_solid_rhombi();
+        ASSERT_GT(rhombi.size(), 900u);
+        for (const drawn_rhombus &r : rhombi) {
+            EXPECT_EQ(std::vector<colour>{colour(r.fill, r.fill + 3)},
+                      expected_colours(DRAW_SOLID, by_type, r, parity));
+            tiles++;
+            thin += thin_by_angle(r);
+            odd += parity.at({r.x[0], r.y[0]});
+        }
+        // The same rhombi, in the same order, in every other mode.
+        for (unsigned mode : {DRAW_ELLIPSE, DRAW_DUAL_VCOLOR, DRAW_DUAL_PCOLOR}) {
+            draw_frame(&qc, mode, by_type);
+            size_t i = 4;
+            for (const drawn_rhombus &r : rhombi)
+                EXPECT_EQ(read_tile(mode, &i, r, qc.circle_list),
+                          expected_colours(mode, by_type, r, parity));
+            EXPECT_EQ(i + 1, gl_calls.size()) << "mode " << mode;
+        }
+    }
+    // Both types and both parities were seen.
+    EXPECT_TRUE(thin > 0 && thin < tiles && odd > 0 && odd < tiles);
     release_tiling(&qc);
-}
-
-// The body of the frame: everything between the prologue and the final pop.
-static std::vector<gl_call> frame_body()
-{
-    return std::vector<gl_call>(gl_calls.begin() + 4, gl_calls.end() - 1);
-}
-
-static bool same_calls(const std::vector<gl_call> &a, const std::vector<gl_call> &b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); i++) {
-        if (a[i].name != b[i].name || a[i].args != b[i].args)
-            return false;
-    }
-    return true;
-}
-
-TEST(tile_drawing, solid_grey_rhombi_with_white_outlines)
-{
-    draw_frame(DRAW_SOLID, 0);
-    std::vector<drawn_rhombus> rhombi = recorded_solid_rhombi();
-    ASSERT_GT(rhombi.size(), 900u);
-    for (const drawn_rhombus &r : rhombi)
-        EXPECT_EQ(std::vector<double>(r.fill, r.fill + 3), DARK_GREY);
-}
-
-TEST(tile_drawing, solid_by_type_thin_blue_thick_red)
-{
-    draw_frame(DRAW_SOLID, 1);
-    std::vector<drawn_rhombus> rhombi = recorded_solid_rhombi();
-    ASSERT_GT(rhombi.size(), 900u);
-    for (const drawn_rhombus &r : rhombi)
-        EXPECT_EQ(std::vector<double>(r.fill, r.fill + 3), thin_by_angle(r) ? BLUE : DARK_RED);
-}
-
-// Checks one ellipse draw at position i; returns its colour.
-static std::vector<double> check_ellipse(size_t i, unsigned circle_list)
-{
-    const std::vector<gl_call> &c = gl_calls;
-    EXPECT_EQ(c[i].name, "glPushMatrix");
-    EXPECT_EQ(c[i + 1].name, "glMultMatrixd");
-    EXPECT_EQ(c[i + 2].name, "glColor3f");
-    EXPECT_EQ(c[i + 3].name, "glCallList");
-    EXPECT_EQ(c[i + 3].args[0], circle_list);
-    EXPECT_EQ(c[i + 4].name, "glPopMatrix");
-    // The circle's points (+-1, 0) and (0, +-1) land on the rhombus corners
-    // C, A, D, B: consecutive ones are one side, sqrt(0.4), apart.
-    const std::vector<double> &m = c[i + 1].args;
-    double side_ab = hypot(m[4] - m[0], m[5] - m[1]);
-    double side_ad = hypot(m[4] + m[0], m[5] + m[1]);
-    EXPECT_TRUE(is_near(sqrt(0.4), side_ab, 1e-12));
-    EXPECT_TRUE(is_near(sqrt(0.4), side_ad, 1e-12));
-    EXPECT_EQ(m[10], 1);
-    EXPECT_EQ(m[15], 1);
-    return c[i + 2].args;
-}
-
-TEST(tile_drawing, ellipse_mode_maps_the_circle_list_onto_each_rhombus)
-{
-    for (unsigned by_type : {0u, 1u}) {
-        draw_frame(DRAW_ELLIPSE, by_type);
-        std::vector<gl_call> body = frame_body();
-        ASSERT_EQ(body.size() % 5, 0u);
-        int red = 0, blue = 0;
-        for (size_t i = 4; i + 1 < gl_calls.size(); i += 5) {
-            std::vector<double> color = check_ellipse(i, 1);
-            if (!by_type) {
-                EXPECT_EQ(color, LIGHT_GREY);
-            }
-            red += color == DARK_RED;
-            blue += color == BLUE;
-        }
-        if (by_type) {
-            EXPECT_GT(red, blue);
-            EXPECT_GT(blue, 0);
-        }
-    }
-}
-
-// Checks GL_LINES with two diagonals at position i of the body: they share
-// their midpoint. Returns the index after the glEnd.
-static size_t check_diagonals(const std::vector<gl_call> &c, size_t i, bool two_colours)
-{
-    EXPECT_EQ(c[i].name, two_colours ? "glBegin" : "glColor3f");
-    EXPECT_EQ(c[i + 1].name, two_colours ? "glColor3f" : "glBegin");
-    size_t v = i + 2;
-    std::vector<double> ends[4];
-    for (int k = 0; k < 4; k++) {
-        if (two_colours && k == 2) {
-            EXPECT_EQ(c[v++].name, "glColor3f");
-        }
-        EXPECT_EQ(c[v].name, "glVertex2d");
-        ends[k] = c[v++].args;
-    }
-    for (int axis = 0; axis < 2; axis++)
-        EXPECT_TRUE(is_near(ends[0][axis] + ends[1][axis], ends[2][axis] + ends[3][axis], 1e-12));
-    EXPECT_EQ(c[v].name, "glEnd");
-    return v + 1;
-}
-
-TEST(tile_drawing, dual_pcolor_draws_both_diagonals_in_one_colour)
-{
-    for (unsigned by_type : {0u, 1u}) {
-        draw_frame(DRAW_DUAL_PCOLOR, by_type);
-        std::vector<gl_call> body = frame_body();
-        size_t tiles = 0;
-        for (size_t i = 0; i < body.size(); tiles++) {
-            if (!by_type) {
-                EXPECT_EQ(body[i].args, LIGHT_GREY);
-            }
-            i = check_diagonals(body, i, false);
-        }
-        EXPECT_GT(tiles, 900u);
-    }
-}
-
-TEST(tile_drawing, dual_vcolor_colours_diagonals_by_parity_either_way)
-{
-    draw_frame(DRAW_DUAL_VCOLOR, 0);
-    std::vector<gl_call> plain = gl_calls;
-    std::vector<gl_call> body = frame_body();
-    int parity_one = 0;
-    for (size_t i = 0; i < body.size();) {
-        const std::vector<double> &first = body[i + 1].args, &second = body[i + 4].args;
-        EXPECT_TRUE((first == DARK_RED && second == BLUE) || (first == BLUE && second == DARK_RED));
-        parity_one += first == BLUE;
-        i = check_diagonals(body, i, true);
-    }
-    EXPECT_GT(parity_one, 0);
-    draw_frame(DRAW_DUAL_VCOLOR, 1);
-    EXPECT_TRUE(same_calls(plain, gl_calls));
-}
-
-TEST(tile_drawing, all_modes_draw_the_same_rhombi_in_the_same_order)
-{
-    // The A-C diagonal of every mode is the same sequence of point pairs.
-    draw_frame(DRAW_SOLID, 0);
-    std::vector<drawn_rhombus> rhombi = recorded_solid_rhombi();
-    draw_frame(DRAW_DUAL_PCOLOR, 0);
-    std::vector<gl_call> vertices = gl_calls_named("glVertex2d");
-    ASSERT_EQ(vertices.size(), 4 * rhombi.size());
-    for (size_t t = 0; t < rhombi.size(); t++) {
-        EXPECT_EQ(vertices[4 * t].args, (std::vector<double>{rhombi[t].x[0], rhombi[t].y[0]}));
-        EXPECT_EQ(vertices[4 * t + 1].args, (std::vector<double>{rhombi[t].x[2], rhombi[t].y[2]}));
-    }
 }
 
 TEST(maybe_draw_tile, first_corner_outside_stops_before_the_others_are_projected)
@@ -183,16 +163,4 @@ TEST(maybe_draw_tile, first_corner_outside_stops_before_the_others_are_projected
     EXPECT_EQ(corners.corner_ij[2], 9);
     EXPECT_NE(corners.corner_i[0], 40);
     release_tiling(&qc);
-}
-
-TEST(set_color_from_parity, four_codes)
-{
-    gl_reset();
-    for (unsigned code = 0; code < 4; code++)
-        set_color_from_parity(nullptr, code);
-    ASSERT_EQ(gl_calls.size(), 4u);
-    EXPECT_EQ(gl_calls[0].args, DARK_RED);
-    EXPECT_EQ(gl_calls[1].args, BLUE);
-    EXPECT_EQ(gl_calls[2].args, DARK_GREY);
-    EXPECT_EQ(gl_calls[3].args, LIGHT_GREY);
 }

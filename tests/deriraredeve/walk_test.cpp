@@ -9,7 +9,6 @@
 #include <GL/gl.h>
 #include <algorithm>
 #include <cmath>
-#include <malloc.h>
 
 // Lattice points in the visited set whose perpendicular image is inside.
 static int accepted_count(const qc_state *qc)
@@ -81,23 +80,6 @@ TEST(lattice_walk, full_depth_frame_counts)
     release_tiling(&qc);
 }
 
-TEST(lattice_walk, frame_returns_its_visited_set)
-{
-    qc_state qc = fresh_tiling();
-    // The recorder keeps its capacity across resets and the visited set its
-    // table, so after the first frame the next identical ones need no more.
-    do_draw(&qc);
-    gl_reset();
-    size_t in_use = mallinfo2().uordblks;
-    for (int frame = 0; frame < 3; frame++) {
-        do_draw(&qc);
-        gl_reset();
-        EXPECT_EQ(visited_count(&qc), 0);
-        EXPECT_EQ(mallinfo2().uordblks, in_use);
-    }
-    release_tiling(&qc);
-}
-
 TEST(lattice_walk, frame_is_wrapped_in_a_scaled_matrix)
 {
     qc_state qc = fresh_tiling();
@@ -136,23 +118,50 @@ static bool interiors_overlap(const drawn_rhombus &p, const drawn_rhombus &q)
 
 struct tiling_geometry : ::testing::Test {
     std::vector<drawn_rhombus> rhombi;
+    double direction[5][2];  // each lattice direction, projected
     void SetUp() override
     {
         qc_state qc = fresh_tiling();
         do_draw(&qc);
         rhombi = recorded_solid_rhombi();
+        for (int k = 0; k < 5; k++) {
+            direction[k][0] = qc.matrix[k];
+            direction[k][1] = qc.matrix[5 + k];
+        }
         release_tiling(&qc);
+    }
+    // The lattice direction that the side from corner 0 to corner k is.
+    int side_direction(const drawn_rhombus &r, int k) const
+    {
+        for (int d = 0; d < 5; d++) {
+            if (is_near(direction[d][0], r.x[k] - r.x[0], 1e-12) &&
+                is_near(direction[d][1], r.y[k] - r.y[0], 1e-12))
+                return d;
+        }
+        return -1;
     }
 };
 
-TEST_F(tiling_geometry, every_rhombus_has_four_sides_of_the_projected_length)
+// Each rhombus goes round from its base A to B = A + e_i, C = A + e_i + e_j
+// and D = A + e_j with i < j, so its sides are lattice steps; the rhombi of
+// one base come in the order of their pairs (i, j).
+TEST_F(tiling_geometry, each_rhombus_is_spanned_by_two_lattice_steps_in_pair_order)
 {
     ASSERT_FALSE(rhombi.empty());
-    for (const drawn_rhombus &r : rhombi) {
-        for (int k = 0; k < 4; k++) {
-            double side = hypot(r.x[(k + 1) % 4] - r.x[k], r.y[(k + 1) % 4] - r.y[k]);
-            EXPECT_TRUE(is_near(sqrt(0.4), side, 1e-12));
+    std::pair<int, int> previous = {-1, -1};
+    for (size_t t = 0; t < rhombi.size(); t++) {
+        const drawn_rhombus &r = rhombi[t];
+        std::pair<int, int> pair = {side_direction(r, 1), side_direction(r, 3)};
+        ASSERT_TRUE(pair.first >= 0 && pair.first < pair.second) << "rhombus " << t;
+        for (int axis = 0; axis < 2; axis++) {
+            const double *corner = axis == 0 ? r.x : r.y;
+            EXPECT_TRUE(is_near(direction[pair.first][axis] + direction[pair.second][axis],
+                                corner[2] - corner[0], 1e-12));
         }
+        if (t > 0 && r.x[0] == rhombi[t - 1].x[0] && r.y[0] == rhombi[t - 1].y[0]) {
+            EXPECT_LT(previous, pair) << "rhombus " << t;
+        }
+        previous = pair;
     }
 }
 

@@ -1,6 +1,6 @@
 // The tiling program when an allocation fails: at each allocation of
-// start-up and of the frames that still allocate, the process must stop
-// with its one line and status 111. The test binary is linked with
+// start-up and of the first frame, the process must stop with its one line,
+// nothing on standard output, and status 111. The test binary is linked with
 // --wrap=malloc, so every malloc of the statically linked program code goes
 // through __wrap_malloc below, which can fail the nth call on request.
 #include "gl_recorder.h"
@@ -8,11 +8,8 @@
 #include "tiling_fixture.h"
 #include "walk.h"
 
-#include <algorithm>
 #include <cstdlib>
-#include <set>
 #include <sys/wait.h>
-#include <vector>
 
 extern "C" void *__real_malloc(size_t size);
 
@@ -48,14 +45,6 @@ template <typename Body> void expect_out_of_memory_at(long n, Body body)
     EXPECT_EQ(child.out, "") << "malloc " << n;
 }
 
-// The first, middle and last of n calls; none when n is 0.
-static std::set<long> sample_calls(long n)
-{
-    if (n == 0)
-        return {};
-    return {1, std::max(1L, n / 2), n};
-}
-
 TEST(deriraredeve_out_of_memory, every_start_up_allocation_stops_the_program)
 {
     qc_state qc = {};
@@ -74,37 +63,22 @@ TEST(deriraredeve_out_of_memory, every_start_up_allocation_stops_the_program)
     }
 }
 
-constexpr int FRAMES_TRIED = 3;
-
-// Mallocs of each of the first frames after start-up.
-static std::vector<long> mallocs_per_frame()
+TEST(deriraredeve_out_of_memory, allocations_of_the_first_frame_stop_the_program)
 {
+    // The first frame sizes the visited set; later ones allocate nothing
+    // (deriraredeve_frame_soak_test).
     qc_state qc = fresh_tiling();
-    std::vector<long> counts;
-    for (int frame = 0; frame < FRAMES_TRIED; frame++) {
-        restart_malloc_count(0);
-        do_draw(&qc);
-        gl_reset();
-        counts.push_back(mallocs_seen);
-    }
+    restart_malloc_count(0);
+    do_draw(&qc);
+    long first_frame = mallocs_seen;
+    gl_reset();
     release_tiling(&qc);
-    return counts;
-}
-
-TEST(deriraredeve_out_of_memory, allocations_of_the_frames_stop_the_program)
-{
-    std::vector<long> counts = mallocs_per_frame();
-    // The visited set needs storage in the first frame at least.
-    ASSERT_GT(counts[0], 0);
-    for (int frame = 0; frame < FRAMES_TRIED; frame++) {
-        for (long n : sample_calls(counts[frame])) {
-            expect_out_of_memory_at(n, [frame, n] {
-                qc_state qc = fresh_tiling();
-                for (int earlier = 0; earlier < frame; earlier++)
-                    do_draw(&qc);
-                restart_malloc_count(n);
-                do_draw(&qc);
-            });
-        }
+    ASSERT_GT(first_frame, 0);
+    for (long n = 1; n <= first_frame; n++) {
+        expect_out_of_memory_at(n, [n] {
+            qc_state fresh = fresh_tiling();
+            restart_malloc_count(n);
+            do_draw(&fresh);
+        });
     }
 }
