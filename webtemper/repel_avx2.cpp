@@ -8,9 +8,7 @@ namespace {
 struct avx2_lanes {
     static constexpr int width = 8;
     using floats = __m256;
-    struct doubles {
-        __m256d low, high;
-    };
+    using half = __m256d;
     using mask = __m256; // all ones in the lanes where it holds
 
     static floats load(const float *p) { return _mm256_loadu_ps(p); }
@@ -21,23 +19,14 @@ struct avx2_lanes {
     static floats mul(floats a, floats b) { return _mm256_mul_ps(a, b); }
     static floats div(floats a, floats b) { return _mm256_div_ps(a, b); }
 
-    static doubles widen(floats a)
+    static half widen_low(floats a) { return _mm256_cvtps_pd(_mm256_castps256_ps128(a)); }
+    static half widen_high(floats a) { return _mm256_cvtps_pd(_mm256_extractf128_ps(a, 1)); }
+    static half add(half a, half b) { return _mm256_add_pd(a, b); }
+    static half mul(half a, half b) { return _mm256_mul_pd(a, b); }
+    static floats root(half low, half high)
     {
-        return {_mm256_cvtps_pd(_mm256_castps256_ps128(a)),
-                _mm256_cvtps_pd(_mm256_extractf128_ps(a, 1))};
-    }
-    static doubles add(doubles a, doubles b)
-    {
-        return {_mm256_add_pd(a.low, b.low), _mm256_add_pd(a.high, b.high)};
-    }
-    static doubles mul(doubles a, doubles b)
-    {
-        return {_mm256_mul_pd(a.low, b.low), _mm256_mul_pd(a.high, b.high)};
-    }
-    static floats root(doubles a)
-    {
-        return _mm256_set_m128(_mm256_cvtpd_ps(_mm256_sqrt_pd(a.high)),
-                               _mm256_cvtpd_ps(_mm256_sqrt_pd(a.low)));
+        return _mm256_set_m128(_mm256_cvtpd_ps(_mm256_sqrt_pd(high)),
+                               _mm256_cvtpd_ps(_mm256_sqrt_pd(low)));
     }
 
     static mask is_zero(floats a) { return _mm256_cmp_ps(a, _mm256_setzero_ps(), _CMP_EQ_OQ); }

@@ -8,9 +8,7 @@ namespace {
 struct avx512_lanes {
     static constexpr int width = 16;
     using floats = __m512;
-    struct doubles {
-        __m512d low, high;
-    };
+    using half = __m512d;
     using mask = __mmask16;
 
     // GCC 12 builds the plain forms of many of these intrinsics from a
@@ -28,30 +26,23 @@ struct avx512_lanes {
     static floats mul(floats a, floats b) { return _mm512_mul_ps(a, b); }
     static floats div(floats a, floats b) { return _mm512_div_ps(a, b); }
 
-    static doubles widen(floats a)
+    template <int part> static half widen(floats a)
     {
-        __m512d halves = _mm512_castps_pd(a);
-        __m256d low = _mm512_maskz_extractf64x4_pd(ALL_DOUBLES, halves, 0);
-        __m256d high = _mm512_maskz_extractf64x4_pd(ALL_DOUBLES, halves, 1);
-        return {_mm512_maskz_cvtps_pd(ALL_DOUBLES, _mm256_castpd_ps(low)),
-                _mm512_maskz_cvtps_pd(ALL_DOUBLES, _mm256_castpd_ps(high))};
+        __m256d floats_of_part = _mm512_maskz_extractf64x4_pd(ALL_DOUBLES, _mm512_castps_pd(a), part);
+        return _mm512_maskz_cvtps_pd(ALL_DOUBLES, _mm256_castpd_ps(floats_of_part));
     }
-    static doubles add(doubles a, doubles b)
-    {
-        return {_mm512_add_pd(a.low, b.low), _mm512_add_pd(a.high, b.high)};
-    }
-    static doubles mul(doubles a, doubles b)
-    {
-        return {_mm512_mul_pd(a.low, b.low), _mm512_mul_pd(a.high, b.high)};
-    }
-    static __m256 narrow(__m512d a) { return _mm512_maskz_cvtpd_ps(ALL_DOUBLES, a); }
+    static half widen_low(floats a) { return widen<0>(a); }
+    static half widen_high(floats a) { return widen<1>(a); }
+    static half add(half a, half b) { return _mm512_add_pd(a, b); }
+    static half mul(half a, half b) { return _mm512_mul_pd(a, b); }
+    static __m256 narrow(half a) { return _mm512_maskz_cvtpd_ps(ALL_DOUBLES, a); }
     static floats join(__m256 low, __m256 high)
     {
         return _mm512_castpd_ps(_mm512_maskz_insertf64x4(
             ALL_DOUBLES, _mm512_castpd256_pd512(_mm256_castps_pd(low)), _mm256_castps_pd(high), 1));
     }
-    static __m256 exact_root(__m512d a) { return narrow(_mm512_maskz_sqrt_pd(ALL_DOUBLES, a)); }
-    static floats root(doubles a) { return join(exact_root(a.low), exact_root(a.high)); }
+    static __m256 exact_root(half a) { return narrow(_mm512_maskz_sqrt_pd(ALL_DOUBLES, a)); }
+    static floats root(half low, half high) { return join(exact_root(low), exact_root(high)); }
 
     static mask is_zero(floats a) { return _mm512_cmp_ps_mask(a, _mm512_setzero_ps(), _CMP_EQ_OQ); }
     static floats select(mask m, floats yes, floats no) { return _mm512_mask_blend_ps(m, no, yes); }
@@ -129,13 +120,13 @@ struct avx512_estimating_lanes : avx512_lanes {
         return root;
     }
 
-    static floats root(doubles a)
+    static floats root(half low, half high)
     {
         __mmask8 unsure;
-        __m512d high = estimate_root(a.high, &unsure);
+        half estimate = estimate_root(high, &unsure);
         if (unsure != 0)
-            return avx512_lanes::root(a);
-        return join(exact_root(a.low), narrow(high));
+            return avx512_lanes::root(low, high);
+        return join(exact_root(low), narrow(estimate));
     }
 };
 

@@ -49,11 +49,11 @@ void repel_pairs_neon(const repel_arrays &a);
 // operation is correctly rounded in every width, and -ffp-contract=off keeps
 // a * b + c from fusing, so each lane rounds as the scalar code does.
 //
-// A layer L supplies: width (W); floats (W floats), doubles (the same W
-// values widened) and mask types; load, store and splat; add, sub, mul and
-// div of floats; widen, add and mul of doubles, and root, the square root
-// rounded to float; is_zero and select; and transpose of W vectors of
-// floats.
+// A layer L supplies: width (W); floats (W floats), half (W / 2 doubles)
+// and mask types; load, store and splat; add, sub, mul and div of floats;
+// widen_low and widen_high, each half of the lanes as doubles; add and mul
+// of halves; root, the square roots of both halves rounded to floats;
+// is_zero and select; and transpose of W vectors of floats.
 //
 // Everything below is compiled into each kernel's own object file with that
 // kernel's instruction set. The anonymous namespace keeps each copy there,
@@ -65,6 +65,18 @@ template <class L> struct pushes {
     typename L::floats x, y;
 };
 
+template <class L> inline typename L::half square_sum(typename L::half x, typename L::half y)
+{
+    return L::add(L::mul(x, x), L::mul(y, y));
+}
+
+// hypotf of each lane's (dx, dy), half the lanes at a time in double.
+template <class L> inline typename L::floats distance(typename L::floats dx, typename L::floats dy)
+{
+    return L::root(square_sum<L>(L::widen_low(dx), L::widen_low(dy)),
+                   square_sum<L>(L::widen_high(dx), L::widen_high(dy)));
+}
+
 // The pushes on the lanes' vertices away from the vertex at (xj, yj):
 // k²/d, rounded as (dx / d) × (k² / d). Lanes at distance 0 have no
 // direction and get (coincident_x, 0) instead.
@@ -74,9 +86,7 @@ inline pushes<L> push_from(typename L::floats xi, typename L::floats yi, float x
 {
     typename L::floats dx = L::sub(xi, L::splat(xj));
     typename L::floats dy = L::sub(yi, L::splat(yj));
-    typename L::doubles wide_x = L::widen(dx);
-    typename L::doubles wide_y = L::widen(dy);
-    typename L::floats d = L::root(L::add(L::mul(wide_x, wide_x), L::mul(wide_y, wide_y)));
+    typename L::floats d = distance<L>(dx, dy);
     typename L::floats f = L::div(k2, d);
     typename L::mask coincident = L::is_zero(d);
     return {L::select(coincident, coincident_x, L::mul(L::div(dx, d), f)),

@@ -7,11 +7,12 @@
 
 namespace {
 
-// One vertex a block: the tiles are single pairs and need no transpose.
+// One vertex a block: the tiles are single pairs and need no transpose,
+// and the one lane stands for both halves.
 struct scalar_lanes {
     static constexpr int width = 1;
     using floats = float;
-    using doubles = double;
+    using half = double;
     using mask = bool;
 
     static floats load(const float *p) { return *p; }
@@ -22,10 +23,11 @@ struct scalar_lanes {
     static floats mul(floats a, floats b) { return a * b; }
     static floats div(floats a, floats b) { return a / b; }
 
-    static doubles widen(floats a) { return a; }
-    static doubles add(doubles a, doubles b) { return a + b; }
-    static doubles mul(doubles a, doubles b) { return a * b; }
-    static floats root(doubles a) { return static_cast<float>(std::sqrt(a)); }
+    static half widen_low(floats a) { return a; }
+    static half widen_high(floats a) { return a; }
+    static half add(half a, half b) { return a + b; }
+    static half mul(half a, half b) { return a * b; }
+    static floats root(half low, half) { return static_cast<float>(std::sqrt(low)); }
 
     static mask is_zero(floats a) { return a == 0; }
     static floats select(mask m, floats yes, floats no) { return m ? yes : no; }

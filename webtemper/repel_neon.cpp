@@ -8,9 +8,7 @@ namespace {
 struct neon_lanes {
     static constexpr int width = 4;
     using floats = float32x4_t;
-    struct doubles {
-        float64x2_t low, high;
-    };
+    using half = float64x2_t;
     using mask = uint32x4_t; // all ones in the lanes where it holds
 
     static floats load(const float *p) { return vld1q_f32(p); }
@@ -21,18 +19,13 @@ struct neon_lanes {
     static floats mul(floats a, floats b) { return vmulq_f32(a, b); }
     static floats div(floats a, floats b) { return vdivq_f32(a, b); }
 
-    static doubles widen(floats a) { return {vcvt_f64_f32(vget_low_f32(a)), vcvt_high_f64_f32(a)}; }
-    static doubles add(doubles a, doubles b)
+    static half widen_low(floats a) { return vcvt_f64_f32(vget_low_f32(a)); }
+    static half widen_high(floats a) { return vcvt_high_f64_f32(a); }
+    static half add(half a, half b) { return vaddq_f64(a, b); }
+    static half mul(half a, half b) { return vmulq_f64(a, b); }
+    static floats root(half low, half high)
     {
-        return {vaddq_f64(a.low, b.low), vaddq_f64(a.high, b.high)};
-    }
-    static doubles mul(doubles a, doubles b)
-    {
-        return {vmulq_f64(a.low, b.low), vmulq_f64(a.high, b.high)};
-    }
-    static floats root(doubles a)
-    {
-        return vcvt_high_f32_f64(vcvt_f32_f64(vsqrtq_f64(a.low)), vsqrtq_f64(a.high));
+        return vcvt_high_f32_f64(vcvt_f32_f64(vsqrtq_f64(low)), vsqrtq_f64(high));
     }
 
     static mask is_zero(floats a) { return vceqzq_f32(a); }

@@ -8,9 +8,7 @@ namespace {
 struct sse2_lanes {
     static constexpr int width = 4;
     using floats = __m128;
-    struct doubles {
-        __m128d low, high;
-    };
+    using half = __m128d;
     using mask = __m128; // all ones in the lanes where it holds
 
     static floats load(const float *p) { return _mm_loadu_ps(p); }
@@ -21,18 +19,13 @@ struct sse2_lanes {
     static floats mul(floats a, floats b) { return _mm_mul_ps(a, b); }
     static floats div(floats a, floats b) { return _mm_div_ps(a, b); }
 
-    static doubles widen(floats a) { return {_mm_cvtps_pd(a), _mm_cvtps_pd(_mm_movehl_ps(a, a))}; }
-    static doubles add(doubles a, doubles b)
+    static half widen_low(floats a) { return _mm_cvtps_pd(a); }
+    static half widen_high(floats a) { return _mm_cvtps_pd(_mm_movehl_ps(a, a)); }
+    static half add(half a, half b) { return _mm_add_pd(a, b); }
+    static half mul(half a, half b) { return _mm_mul_pd(a, b); }
+    static floats root(half low, half high)
     {
-        return {_mm_add_pd(a.low, b.low), _mm_add_pd(a.high, b.high)};
-    }
-    static doubles mul(doubles a, doubles b)
-    {
-        return {_mm_mul_pd(a.low, b.low), _mm_mul_pd(a.high, b.high)};
-    }
-    static floats root(doubles a)
-    {
-        return _mm_movelh_ps(_mm_cvtpd_ps(_mm_sqrt_pd(a.low)), _mm_cvtpd_ps(_mm_sqrt_pd(a.high)));
+        return _mm_movelh_ps(_mm_cvtpd_ps(_mm_sqrt_pd(low)), _mm_cvtpd_ps(_mm_sqrt_pd(high)));
     }
 
     static mask is_zero(floats a) { return _mm_cmpeq_ps(a, _mm_setzero_ps()); }
