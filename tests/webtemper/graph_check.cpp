@@ -4,10 +4,11 @@
 #include "fade.h"
 #include "graph.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
-#include <set>
 #include <utility>
+#include <vector>
 
 void reset_graph()
 {
@@ -53,7 +54,8 @@ static int in_range(float c, float lo, float hi)
     return std::isfinite(c) && c >= lo && c <= hi;
 }
 
-static AssertionResult check_vertices(std::set<const vertex *> *members)
+// Sorted vectors rather than sets: the fuzzer checks after every operation.
+static AssertionResult check_vertices(std::vector<const vertex *> *members)
 {
     int count = 0;
     int fading = 0;
@@ -67,8 +69,9 @@ static AssertionResult check_vertices(std::set<const vertex *> *members)
                                       << ") outside bbox";
         if (!in_range(v->r, 0.5f, 1) || !in_range(v->g, 0.5f, 1) || !in_range(v->b, 0.5f, 1))
             return AssertionFailure() << "vertex " << count << " colour outside [0.5, 1]";
-        members->insert(v);
+        members->push_back(v);
     }
+    std::sort(members->begin(), members->end());
     if (count != vertex_count)
         return AssertionFailure() << "vertex_count " << vertex_count << ", list " << count;
     if (fading != fading_vertex_count)
@@ -77,9 +80,9 @@ static AssertionResult check_vertices(std::set<const vertex *> *members)
     return AssertionSuccess();
 }
 
-static AssertionResult check_edges(const std::set<const vertex *> &members)
+static AssertionResult check_edges(const std::vector<const vertex *> &members)
 {
-    std::set<std::pair<const vertex *, const vertex *>> pairs;
+    std::vector<std::pair<const vertex *, const vertex *>> pairs;
     int count = 0;
     int fading = 0;
     for (const edge *e = first_edge; e != nullptr; e = e->next, count++) {
@@ -87,17 +90,20 @@ static AssertionResult check_edges(const std::set<const vertex *> &members)
         if (!fade)
             return fade << " (edge " << count << ")";
         fading += e->state != STEADY;
-        if (members.count(e->a) == 0 || members.count(e->b) == 0)
+        if (!std::binary_search(members.begin(), members.end(), e->a) ||
+            !std::binary_search(members.begin(), members.end(), e->b))
             return AssertionFailure() << "edge " << count << " outlived an end";
         if (e->a == e->b)
             return AssertionFailure() << "edge " << count << " is a loop";
-        if (!pairs.insert(std::minmax(e->a, e->b)).second)
-            return AssertionFailure() << "edge " << count << " joins a joined pair";
+        pairs.push_back(std::minmax(e->a, e->b));
         if (e->alpha > e->a->alpha || e->alpha > e->b->alpha)
             return AssertionFailure() << "edge " << count << " alpha " << e->alpha
                                       << " above its ends " << e->a->alpha << ", "
                                       << e->b->alpha;
     }
+    std::sort(pairs.begin(), pairs.end());
+    if (std::adjacent_find(pairs.begin(), pairs.end()) != pairs.end())
+        return AssertionFailure() << "two edges join the same pair";
     if (count != edge_count)
         return AssertionFailure() << "edge_count " << edge_count << ", list " << count;
     if (fading != fading_edge_count)
@@ -108,7 +114,7 @@ static AssertionResult check_edges(const std::set<const vertex *> &members)
 
 AssertionResult graph_is_consistent()
 {
-    std::set<const vertex *> members;
+    std::vector<const vertex *> members;
     AssertionResult vertices = check_vertices(&members);
     if (!vertices)
         return vertices;

@@ -1,16 +1,18 @@
-#include "anneal.h"
 #include "fade.h"
 #include "graph.h"
 #include "graph_check.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <sys/resource.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -47,6 +49,56 @@ int draws_since(rand48_state before)
     }
     restore_rand48(after);
     return n > max_draws ? -1 : n;
+}
+
+// drand48's multiplier and addend on its 48-bit state.
+constexpr uint64_t RAND48_A = 0x5deece66d, RAND48_C = 0xb, RAND48_MASK = (1ull << 48) - 1;
+
+// Sets the generator so that the draw `ahead` draws from now (0: the next
+// one) returns exactly value, a multiple of 2^-48, by stepping the state
+// backwards from value.
+void seed_draw(int ahead, double value)
+{
+    // Newton's iteration doubles the correct low bits of the inverse each round.
+    uint64_t inverse = RAND48_A;
+    for (int i = 0; i < 5; i++)
+        inverse *= 2 - RAND48_A * inverse;
+    uint64_t x = static_cast<uint64_t>(ldexp(value, 48));
+    for (int i = 0; i <= ahead; i++)
+        x = (x - RAND48_C) * inverse & RAND48_MASK;
+    unsigned short s[3] = {static_cast<unsigned short>(x), static_cast<unsigned short>(x >> 16),
+                           static_cast<unsigned short>(x >> 32)};
+    seed48(s);
+}
+
+// The newest vertex's edges made since the edge list began with old_head,
+// as their b ends in the order they were made.
+std::vector<vertex *> new_partners(const edge *old_head)
+{
+    std::vector<vertex *> partners;
+    for (const edge *e = first_edge; e != old_head; e = e->next) {
+        EXPECT_EQ(e->a, first_vertex);
+        partners.insert(partners.begin(), e->b);
+    }
+    return partners;
+}
+
+// Every vertex's x and y, in list order.
+std::vector<float> positions()
+{
+    std::vector<float> xy;
+    for (const vertex *v = first_vertex; v != nullptr; v = v->next) {
+        xy.push_back(v->x);
+        xy.push_back(v->y);
+    }
+    return xy;
+}
+
+// Coordinate c moved by the next draw as perturb_position must move it.
+float perturbed(float c, float lo, float hi)
+{
+    float moved = static_cast<float>(c + (2 * drand48() - 1) * 0.15f);
+    return fminf(hi, fmaxf(lo, moved));
 }
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -90,133 +142,119 @@ TEST(graph_model, empty_graph_edits_change_nothing)
     EXPECT_EQ(vertex_count + fading_vertex_count + edge_count + fading_edge_count, 0);
 }
 
-TEST(graph_model, push_vertex_draws_position_then_colour)
+// push_vertex draws x, y, r, g, b, then once for every older vertex not
+// fading out, in list order, and joins it when that draw is below
+// min(3 / n, 0.8). Replayed from the same seed on graphs of 0 to 9 vertices
+// with vertices fading in and out among them.
+TEST(graph_model, push_vertex_replays_position_colour_and_joins)
 {
-    reset_graph();
-    srand48(42);
-    double d[5];
-    for (double &r : d)
-        r = drand48();
-    srand48(42);
-    rand48_state before = save_rand48();
-    push_vertex();
-    // The first vertex has no one to join: five draws and no edge.
-    EXPECT_EQ(draws_since(before), 5);
-    const vertex *v = first_vertex;
-    EXPECT_EQ(v->x, bbox.xmin + static_cast<float>(d[0]) * (bbox.xmax - bbox.xmin));
-    EXPECT_EQ(v->y, bbox.ymin + static_cast<float>(d[1]) * (bbox.ymax - bbox.ymin));
-    EXPECT_EQ(v->r, static_cast<float>(0.5 + 0.5 * d[2]));
-    EXPECT_EQ(v->g, static_cast<float>(0.5 + 0.5 * d[3]));
-    EXPECT_EQ(v->b, static_cast<float>(0.5 + 0.5 * d[4]));
-    EXPECT_EQ(v->alpha, 0.0f);
-    EXPECT_EQ(v->state, FADING_IN);
-    EXPECT_EQ(vertex_count + fading_vertex_count, 2);
-    EXPECT_EQ(edge_count, 0);
-}
-
-TEST(graph_model, second_vertex_joins_first_when_its_draw_is_below_0_8)
-{
-    int joined = 0;
-    for (long seed = 1; seed <= 100; seed++) {
+    for (long seed = 1; seed <= 45; seed++) {
         reset_graph();
         srand48(seed);
-        push_vertex();
-        push_vertex();
-        // Five draws per vertex, then the one that decides the join.
-        srand48(seed);
-        for (int i = 0; i < 10; i++)
-            drand48();
-        int expected = drand48() < 0.8;
-        ASSERT_EQ(edge_count, expected) << "seed " << seed;
-        if (expected) {
-            EXPECT_EQ(first_edge->a, first_vertex);
-            EXPECT_EQ(first_edge->b, first_vertex->next);
+        int older = static_cast<int>(seed % 9);
+        add_isolated_vertices(older);
+        if (older >= 2)
+            push_vertex();
+        if (older >= 4) {
+            vertex *gone = nth_vertex(static_cast<int>(seed % 4) + 1);
+            fade_vertex(gone);
+            delete_edges_of(gone);
         }
-        joined += expected;
-    }
-    EXPECT_GT(joined, 0);
-    EXPECT_LT(joined, 100);
-}
-
-TEST(graph_model, new_vertex_draws_once_per_vertex_not_fading_out)
-{
-    reset_graph();
-    srand48(7);
-    for (int i = 0; i < 8; i++)
+        rand48_state before = save_rand48();
+        double d[5];
+        for (double &r : d)
+            r = drand48();
+        const double chance = std::min(3.0 / (vertex_count + 1), 0.8);
+        std::vector<vertex *> partners;
+        for (vertex *u = first_vertex; u != nullptr; u = u->next)
+            if (u->state != FADING_OUT && drand48() < chance)
+                partners.push_back(u);
+        int draws = draws_since(before);
+        restore_rand48(before);
+        const edge *old_head = first_edge;
         push_vertex();
-    fade_step(1);
-    for (int pos : {1, 4, 7}) {
-        fade_vertex(nth_vertex(pos));
-        delete_edges_of(nth_vertex(pos));
+        ASSERT_EQ(draws_since(before), draws) << "seed " << seed;
+        const vertex *v = first_vertex;
+        EXPECT_EQ(v->x, bbox.xmin + static_cast<float>(d[0]) * (bbox.xmax - bbox.xmin));
+        EXPECT_EQ(v->y, bbox.ymin + static_cast<float>(d[1]) * (bbox.ymax - bbox.ymin));
+        EXPECT_EQ(v->r, static_cast<float>(0.5 + 0.5 * d[2]));
+        EXPECT_EQ(v->g, static_cast<float>(0.5 + 0.5 * d[3]));
+        EXPECT_EQ(v->b, static_cast<float>(0.5 + 0.5 * d[4]));
+        EXPECT_EQ(v->alpha, 0.0f);
+        EXPECT_EQ(v->state, FADING_IN);
+        EXPECT_EQ(new_partners(old_head), partners) << "seed " << seed;
+        ASSERT_TRUE(graph_is_consistent());
     }
-    rand48_state before = save_rand48();
-    push_vertex();
-    EXPECT_EQ(draws_since(before), 5 + 8 - 3);
-    for (const edge *e = first_edge; e != nullptr; e = e->next)
-        EXPECT_TRUE(e->a != first_vertex || e->b->state != FADING_OUT);
 }
 
-// The retry loop must find the one joinable pair, and add_random_edge must
-// return without a draw whenever none is left.
-TEST(graph_model, add_random_edge_joins_only_pairs_that_can_be_joined)
+// A draw just below the join chance joins, one at or above it does not:
+// the chance is min(3 / n, 0.8) in double with n counting the new vertex,
+// and exact chances such as 0.75 show that the comparison is strict.
+TEST(graph_model, join_chance_is_three_over_n_capped_at_0_8_and_strict)
 {
-    reset_graph();
-    srand48(3);
-    add_isolated_vertices(1);
-    rand48_state before = save_rand48();
-    add_random_edge();
-    EXPECT_EQ(draws_since(before), 0);
+    const struct {
+        int n;
+        double chance;
+    } cases[] = {{2, 0.8}, {3, 0.8}, {4, 0.75}, {5, 0.6}, {6, 0.5}, {7, 3.0 / 7}, {8, 0.375}};
+    for (const auto &c : cases) {
+        // The smallest draw at or above the chance; draws step by 2^-48.
+        const double at = ldexp(ceil(ldexp(c.chance, 48)), -48);
+        for (double draw : {at, at - ldexp(1, -48)}) {
+            reset_graph();
+            add_isolated_vertices(c.n - 1);
+            // Five draws for position and colour come first.
+            seed_draw(5, draw);
+            push_vertex();
+            EXPECT_EQ(edge_between(first_vertex, nth_vertex(1)), draw < c.chance)
+                << c.n << " vertices, draw " << draw;
+        }
+    }
+}
 
+// add_random_edge draws a list position i in [0, n - 2], then the partner 1
+// to n - 1 - i places further down, the newer vertex as end a; a pair already
+// joined or with an end fading out is drawn again, both positions. Replayed
+// until no pair is left, after which it returns without a draw; an edge
+// still fading out keeps its pair joined.
+TEST(graph_model, add_random_edge_replays_its_draws_and_retries)
+{
     for (long seed = 1; seed <= 10; seed++) {
         reset_graph();
         srand48(seed);
-        add_isolated_vertices(6);
-        vertex *u = nth_vertex(1);
-        vertex *w = nth_vertex(5);
-        vertex *x = nth_vertex(3);
+        add_isolated_vertices(7);
         join_all();
-        // Leave u-w unjoined, and x unjoined and fading out.
+        // Four pairs unjoined, one of them to a vertex fading out.
+        const int unjoined[][2] = {{0, 6}, {1, 2}, {2, 5}, {3, 4}};
         for (edge *e = first_edge; e != nullptr; e = e->next)
-            if ((e->a == u && e->b == w) || e->a == x || e->b == x)
-                fade_edge(e);
+            for (const auto &pair : unjoined)
+                if (e->a == nth_vertex(pair[0]) && e->b == nth_vertex(pair[1]))
+                    fade_edge(e);
         fade_step(1);
-        fade_vertex(x);
-        add_random_edge();
-        ASSERT_EQ(edge_count, 15 - 5) << "seed " << seed;
-        EXPECT_EQ(first_edge->a, u);
-        EXPECT_EQ(first_edge->b, w);
-
-        before = save_rand48();
-        add_random_edge();
-        // A fading edge still blocks its pair until it is collected.
+        fade_vertex(nth_vertex(4));
+        delete_edges_of(nth_vertex(4));
+        // The pair (5, 6) stays joined until its fading edge is collected.
         fade_edge(first_edge);
+        for (int added = 0; added < 3; added++) {
+            rand48_state before = save_rand48();
+            long i, j;
+            int draws = 0;
+            do {
+                i = lrand48() % 6;
+                j = lrand48() % (6 - i) + 1;
+                draws += 2;
+            } while (nth_vertex(i)->state == FADING_OUT || nth_vertex(i + j)->state == FADING_OUT ||
+                     edge_between(nth_vertex(i), nth_vertex(i + j)));
+            restore_rand48(before);
+            add_random_edge();
+            ASSERT_EQ(draws_since(before), draws) << "seed " << seed;
+            EXPECT_EQ(first_edge->a, nth_vertex(i));
+            EXPECT_EQ(first_edge->b, nth_vertex(i + j));
+        }
+        rand48_state before = save_rand48();
         add_random_edge();
-        EXPECT_EQ(draws_since(before), 0);
-        fade_step(1);
-        add_random_edge();
-        EXPECT_EQ(edge_count, 10);
-        // Complete again.
-        before = save_rand48();
-        add_random_edge();
-        EXPECT_EQ(draws_since(before), 0);
+        EXPECT_EQ(draws_since(before), 0) << "seed " << seed;
         EXPECT_TRUE(graph_is_consistent());
     }
-}
-
-TEST(graph_model, add_random_edge_draws_list_positions_in_order)
-{
-    reset_graph();
-    srand48(21);
-    add_isolated_vertices(6);
-    // i in [0, n - 2], then the partner 1 to n - 1 - i places further down.
-    rand48_state before = save_rand48();
-    long i = lrand48() % 5;
-    long j = lrand48() % (5 - i) + 1;
-    restore_rand48(before);
-    add_random_edge();
-    EXPECT_EQ(draws_since(before), 2);
-    EXPECT_EQ(first_edge->a, nth_vertex(i));
-    EXPECT_EQ(first_edge->b, nth_vertex(i + j));
 }
 
 TEST(graph_model, pop_vertex_fades_the_newest_vertex_and_its_edges_once)
@@ -268,94 +306,47 @@ TEST(graph_model, random_deletes_fade_the_drawn_record)
     }
 }
 
-TEST(graph_model, perturb_moves_at_most_0_15_and_stays_in_bbox)
+// perturb_positions and randomize_positions visit every vertex in list
+// order, fading ones included, drawing for x before y. A perturbed
+// coordinate moves by (2r - 1) 0.15 in double, is rounded, then held inside
+// bbox; starts on the corners and sides show the clamp.
+TEST(graph_model, position_edits_replay_their_draws)
 {
     reset_graph();
     srand48(23);
-    add_isolated_vertices(1);
-    vertex *v = first_vertex;
-    const float starts[][2] = {{bbox.xmin, bbox.ymin}, {bbox.xmax, 0}, {0, bbox.ymax}, {0, 0}};
-    const float reach = 0.15f + 1e-6f; // offset plus its rounding to single precision
-    float lowest = 0;
-    float highest = 0;
-    for (const auto &s : starts) {
-        for (int i = 0; i < 500; i++) {
-            v->x = s[0];
-            v->y = s[1];
-            perturb_position(v);
-            ASSERT_TRUE(graph_is_consistent());
-            ASSERT_LE(fabsf(v->x - s[0]), reach);
-            ASSERT_LE(fabsf(v->y - s[1]), reach);
-            lowest = fminf(lowest, v->x - s[0]);
-            highest = fmaxf(highest, v->x - s[0]);
+    add_isolated_vertices(6);
+    push_vertex();
+    pop_vertex();
+    push_vertex();
+    const float starts[][2] = {{bbox.xmin, bbox.ymin}, {bbox.xmax, bbox.ymax}, {bbox.xmin, 0.5f},
+                               {0.1f, bbox.ymax}, {0, 0}, {-1.25f, 0.93f}, {0.3f, -0.2f},
+                               {bbox.xmax, -0.95f}};
+    for (int round = 0; round < 40; round++) {
+        int k = 0;
+        for (vertex *v = first_vertex; v != nullptr; v = v->next, k++) {
+            v->x = starts[(k + round) % 8][0];
+            v->y = starts[(k + round) % 8][1];
         }
-    }
-    // The offset spans both directions, not just one.
-    EXPECT_LT(lowest, -0.14f);
-    EXPECT_GT(highest, 0.14f);
-}
-
-// Mixed edits, fade steps with random dt and annealing steps, checking every
-// invariant after each one. Now and then two vertices are put on one corner,
-// as the clamp to bbox can leave them, so coincident pairs get annealed too.
-TEST(graph_model, random_edits_fades_and_steps_keep_every_invariant)
-{
-    reset_graph();
-    srand48(1234);
-    for (int round = 0; round < 4000; round++) {
-        switch (lrand48() % 12) {
-        case 0:
-        case 1:
-            push_vertex();
-            break;
-        case 2:
-            pop_vertex();
-            break;
-        case 3:
-            delete_random_vertex();
-            break;
-        case 4:
-            add_random_edge();
-            break;
-        case 5:
-            delete_random_edge();
-            break;
-        case 6:
-            if (lrand48() % 4 == 0)
-                randomize_positions();
-            else
-                perturb_positions();
-            break;
-        case 7:
-        case 8:
-            fade_step(static_cast<float>(drand48() * 0.08));
-            break;
-        case 9:
-            if (temperature < 0.06f)
-                anneal_heat();
-            anneal_step();
-            break;
-        case 10:
-            anneal_step();
-            break;
-        default:
-            if (vertex_count >= 2) {
-                vertex *a = nth_vertex(lrand48() % vertex_count);
-                vertex *b = nth_vertex(lrand48() % vertex_count);
-                a->x = b->x = bbox.xmin;
-                a->y = b->y = bbox.ymin;
-            }
-            break;
+        rand48_state before = save_rand48();
+        std::vector<float> expected;
+        for (const vertex *v = first_vertex; v != nullptr; v = v->next) {
+            expected.push_back(perturbed(v->x, bbox.xmin, bbox.xmax));
+            expected.push_back(perturbed(v->y, bbox.ymin, bbox.ymax));
         }
-        ASSERT_TRUE(graph_is_consistent()) << "round " << round;
+        restore_rand48(before);
+        perturb_positions();
+        ASSERT_EQ(positions(), expected) << "round " << round;
     }
-    // Everything left fades out and is collected.
-    while (first_vertex != nullptr) {
-        pop_vertex();
-        fade_step(0.05f);
-        ASSERT_TRUE(graph_is_consistent());
+    rand48_state before = save_rand48();
+    std::vector<float> expected;
+    for (int i = 0; i < vertex_count; i++) {
+        expected.push_back(bbox.xmin + static_cast<float>(drand48()) * (bbox.xmax - bbox.xmin));
+        expected.push_back(bbox.ymin + static_cast<float>(drand48()) * (bbox.ymax - bbox.ymin));
     }
-    EXPECT_EQ(edge_count, 0);
+    restore_rand48(before);
+    randomize_positions();
+    EXPECT_EQ(positions(), expected);
+    EXPECT_TRUE(graph_is_consistent());
 }
 
 TEST(graph_model_death, out_of_memory_exits_with_status_111)
