@@ -1,12 +1,14 @@
 // The real deriraredeve binary under Xvfb: what a person sees and how it ends.
 #include "xvfb_session.h"
 
+#include <chrono>
 #include <sys/wait.h>
 
 // Colours of the drawing modes as they reach a 24-bit screen.
 constexpr uint32_t WHITE = 0xffffff, DARK_GREY = 0x333333, LIGHT_GREY = 0xb3b3b3;
 constexpr uint32_t DARK_RED = 0x801a1a, BLUE = 0x3333e6;
 constexpr int SLACK = 2;  // per channel, for rounding in the GL
+constexpr std::chrono::milliseconds HOLD{1200};  // past any key repeat delay
 
 // A colour that covers a visible share of the screen (not a stray pixel).
 static bool shows(const screenshot &shot, uint32_t rgb)
@@ -47,11 +49,14 @@ TEST_F(deriraredeve_e2e, default_frame_is_a_grey_tiling_with_white_outlines)
     EXPECT_FALSE(shows(shot, BLUE));
     // The tiling covers most of the screen.
     EXPECT_GT(shot.count_not_black(), shot.pixels.size() * 3 / 4);
+    window_view view = view_windows();
+    EXPECT_TRUE(view.full_screen);
+    EXPECT_TRUE(view.cursor_hidden);
     send_keys({"q"});
     expect_clean_exit(2);
 }
 
-TEST_F(deriraredeve_e2e, c_colours_by_type_and_twice_restores)
+TEST_F(deriraredeve_e2e, c_colours_by_type_and_again_restores_even_held)
 {
     screenshot grey = settled_screenshot();
     screenshot typed = after_keys({"c"});
@@ -60,8 +65,21 @@ TEST_F(deriraredeve_e2e, c_colours_by_type_and_twice_restores)
     EXPECT_FALSE(shows(typed, DARK_GREY));
     // Thick rhombi outnumber thin ones and are wider.
     EXPECT_GT(typed.count_near(DARK_RED, SLACK), typed.count_near(BLUE, SLACK));
-    EXPECT_EQ(after_keys({"c"}), grey);
-    send_keys({"q"});
+    // Held past any repeat delay, c still toggles once: no key repeat.
+    run_xdotool("keydown c");
+    bool restored = false, toggled_back = false;
+    for (auto start = std::chrono::steady_clock::now();
+         std::chrono::steady_clock::now() - start < HOLD;) {
+        screenshot shot = take_screenshot();
+        toggled_back = toggled_back || (restored && shot == typed);
+        restored = restored || shot == grey;
+    }
+    run_xdotool("keyup c");
+    EXPECT_TRUE(restored);
+    EXPECT_FALSE(toggled_back);
+    EXPECT_EQ(settled_screenshot(), grey);
+    // Q quits like q: the key symbol is the same.
+    send_keys({"shift+q"});
     expect_clean_exit(2);
 }
 
@@ -91,7 +109,8 @@ TEST_F(deriraredeve_e2e, each_mode_key_changes_the_picture)
     EXPECT_EQ(after_keys({"c"}), parity);
 
     EXPECT_EQ(after_keys({"c", "1"}), solid);
-    send_keys({"q"});
+    // q quits whatever the mode and colouring.
+    send_keys({"3", "c", "q"});
     expect_clean_exit(2);
 }
 
@@ -102,19 +121,6 @@ TEST_F(deriraredeve_e2e, keys_outside_the_table_change_nothing)
     after_keys({"2"});
     screenshot ellipses = settled_screenshot();
     EXPECT_EQ(after_keys({"x", "5", "space", "Escape"}), ellipses);
-    send_keys({"q"});
-    expect_clean_exit(2);
-}
-
-TEST_F(deriraredeve_e2e, shift_q_quits)
-{
-    send_keys({"shift+q"});
-    expect_clean_exit(2);
-}
-
-TEST_F(deriraredeve_e2e, q_quits_in_any_mode)
-{
-    send_keys({"3", "c"});
     send_keys({"q"});
     expect_clean_exit(2);
 }

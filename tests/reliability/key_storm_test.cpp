@@ -14,7 +14,7 @@
 
 constexpr long DEFAULT_KEYS = 3000;
 constexpr int BATCH_KEYS = 250;      // keys per xdotool run
-constexpr int KEY_DELAY = 4;         // ms between keys of a batch
+constexpr int KEY_DELAY = 2;         // ms between keys of a batch
 constexpr int HOLD_EVERY = 300;      // keys between two held keys, on average
 constexpr int BATCHES_PER_MIX = 2;   // batches before the next mix of keys
 constexpr double HOLD_SECONDS = 0.7; // past the 500 ms repeat delay

@@ -5,6 +5,7 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/Xfixes.h>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -140,6 +141,10 @@ void xvfb_test::SetUp()
     ASSERT_GE(display, 0) << "Xvfb did not start";
     display_name = ":" + std::to_string(display);
     ASSERT_TRUE(server_answers(display, 30)) << "Xvfb does not answer on " << display_name;
+    observer = XOpenDisplay(display_name.c_str());
+    ASSERT_NE(observer, nullptr);
+    XSelectInput(observer, DefaultRootWindow(observer), SubstructureNotifyMask);
+    XSync(observer, False);
 }
 
 static void stop_process(pid_t pid, int signal_number)
@@ -151,8 +156,16 @@ static void stop_process(pid_t pid, int signal_number)
     waitpid(pid, &status, 0);
 }
 
+void xvfb_test::close_observer()
+{
+    if (observer != nullptr)
+        XCloseDisplay(observer);
+    observer = nullptr;
+}
+
 void xvfb_test::TearDown()
 {
+    close_observer();
     if (program.pid > 0 && program.status == -1)
         stop_process(program.pid, SIGKILL);
     for (int fd : {program.out_fd, program.err_fd}) {
@@ -284,7 +297,7 @@ bool xvfb_test::wait_for_picture(double seconds)
 screenshot xvfb_test::settled_screenshot(double seconds)
 {
     // Stable for several frame times, even in a slow sanitizer build.
-    const int stable_needed = 4, interval_ms = 200;
+    const int stable_needed = 3, interval_ms = 150;
     auto start = std::chrono::steady_clock::now();
     screenshot last = take_screenshot();
     for (int stable = 0; stable < stable_needed && seconds_since(start) < seconds;) {
@@ -309,6 +322,77 @@ void xvfb_test::run_xdotool(const std::string &arguments)
 {
     std::string command = "DISPLAY=" + display_name + " xdotool " + arguments;
     ASSERT_EQ(std::system(command.c_str()), 0) << command;
+}
+
+static std::string text_property(Display *x, Window w, Atom property)
+{
+    XTextProperty text;
+    if (!XGetTextProperty(x, w, &text, property))
+        return "";
+    std::string value(reinterpret_cast<const char *>(text.value), text.nitems);
+    XFree(text.value);
+    return value;
+}
+
+// A request to a window manager to add _NET_WM_STATE_FULLSCREEN.
+static bool asks_full_screen(Display *x, const XEvent &event)
+{
+    Atom state = XInternAtom(x, "_NET_WM_STATE", False);
+    long full = long(XInternAtom(x, "_NET_WM_STATE_FULLSCREEN", False));
+    const long *l = event.xclient.data.l;
+    return event.type == ClientMessage && event.xclient.message_type == state &&
+           event.xclient.format == 32 && l[0] == 1 && (l[1] == full || l[2] == full);
+}
+
+// The cursor image under the pointer, fully transparent or not.
+static bool cursor_transparent(Display *x)
+{
+    int event_base, error_base;
+    if (!XFixesQueryExtension(x, &event_base, &error_base))
+        return false;
+    XFixesCursorImage *cursor = XFixesGetCursorImage(x);
+    if (cursor == nullptr)
+        return false;
+    bool clear = true;
+    for (size_t i = 0; i < size_t(cursor->width) * cursor->height; i++)
+        clear = clear && (cursor->pixels[i] >> 24) == 0;
+    XFree(cursor);
+    return clear;
+}
+
+window_view xvfb_test::view_windows()
+{
+    window_view view;
+    for (XEvent event; XPending(observer) > 0;) {
+        XNextEvent(observer, &event);
+        full_screen_asked = full_screen_asked || asks_full_screen(observer, event);
+    }
+    Display *x = XOpenDisplay(display_name.c_str());
+    if (x == nullptr)
+        return view;
+    Window root = DefaultRootWindow(x), root_return, parent, *children = nullptr;
+    unsigned count = 0;
+    XWindowAttributes screen, window;
+    XGetWindowAttributes(x, root, &screen);
+    XQueryTree(x, root, &root_return, &parent, &children, &count);
+    for (unsigned i = 0; i < count; i++) {
+        if (view.title.empty()) {
+            view.title = text_property(x, children[i], XA_WM_NAME);
+            view.icon_title = text_property(x, children[i], XA_WM_ICON_NAME);
+        }
+        XGetWindowAttributes(x, children[i], &window);
+        bool covers = window.map_state == IsViewable && window.x == 0 && window.y == 0 &&
+                      window.width == screen.width && window.height == screen.height;
+        view.full_screen =
+            view.full_screen || (covers && (window.override_redirect || full_screen_asked));
+    }
+    if (children != nullptr)
+        XFree(children);
+    XWarpPointer(x, None, root, 0, 0, 0, 0, screen.width / 2, screen.height / 2);
+    XSync(x, False);
+    view.cursor_hidden = cursor_transparent(x);
+    XCloseDisplay(x);
+    return view;
 }
 
 static bool asks_for_delete(Display *x, Window w, Atom delete_atom)
@@ -358,6 +442,7 @@ int xvfb_test::request_window_close()
 
 void xvfb_test::kill_server()
 {
+    close_observer();
     stop_process(server, SIGKILL);
     server = -1;
 }

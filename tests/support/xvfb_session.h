@@ -27,6 +27,16 @@ struct screenshot {
     void save_ppm(const std::string &path) const;
 };
 
+// What X shows of a program's window set-up.
+struct window_view {
+    std::string title, icon_title;  // of the window that has a name; "" if none
+    // A viewable window covers the screen from its origin, and either
+    // bypasses window management (override-redirect) or asked to be made
+    // full screen (_NET_WM_STATE_FULLSCREEN).
+    bool full_screen = false;
+    bool cursor_hidden = false;  // every pixel of the cursor over it is transparent
+};
+
 struct program_run {
     pid_t pid = -1;
     int out_fd = -1, err_fd = -1;
@@ -54,6 +64,8 @@ protected:
     void send_keys(const std::vector<std::string> &keys, int delay_ms = 30);
     // Runs xdotool with these arguments, e.g. "keydown a sleep 0.7 keyup a".
     void run_xdotool(const std::string &arguments);
+    // Moves the pointer to the middle of the screen and reads the windows.
+    window_view view_windows();
     // Sends WM_DELETE_WINDOW to every window that asks for it.
     int request_window_close();
     // Kills the display server at once, under the running program.
@@ -65,6 +77,13 @@ protected:
     std::string display_name;
     pid_t server = -1;
     program_run program;
+
+private:
+    void close_observer();
+    // A connection that sees what clients ask of the root window, as a
+    // window manager would, without being one.
+    struct _XDisplay *observer = nullptr;
+    bool full_screen_asked = false;
 };
 
 // Runs a binary with the given environment changes, no display server of
