@@ -65,7 +65,12 @@ void bm_anneal_step(benchmark::State &state)
 
 } // namespace
 
-BENCHMARK(bm_plain_repulsion)->Arg(250)->Arg(1000)->Arg(2000)->Arg(4000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(bm_plain_repulsion)
+    ->Arg(250)
+    ->Arg(1000)
+    ->Arg(2000)
+    ->Arg(4000)
+    ->Unit(benchmark::kMicrosecond);
 BENCHMARK(bm_anneal_step)
     ->ArgsProduct({{250, 1000, 2000, 4000},
                    {REPEL_SCALAR, REPEL_SSE2, REPEL_AVX2, REPEL_AVX512, REPEL_NEON}})

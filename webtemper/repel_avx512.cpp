@@ -28,7 +28,8 @@ struct avx512_lanes {
 
     template <int part> static half widen(floats a)
     {
-        __m256d floats_of_part = _mm512_maskz_extractf64x4_pd(ALL_DOUBLES, _mm512_castps_pd(a), part);
+        __m512d bits = _mm512_castps_pd(a);
+        __m256d floats_of_part = _mm512_maskz_extractf64x4_pd(ALL_DOUBLES, bits, part);
         return _mm512_maskz_cvtps_pd(ALL_DOUBLES, _mm256_castpd_ps(floats_of_part));
     }
     static half widen_low(floats a) { return widen<0>(a); }

@@ -208,7 +208,8 @@ TEST_P(repel, extreme_geometry_matches_the_plain_repulsion)
             place_subnormal_offsets();
             place(nth_vertex(n / 2), box.xmin + FLT_TRUE_MIN, box.ymin);
             for (int step = 0; step < 20; step++) {
-                ASSERT_TRUE(repel_matches_plain()) << "bbox x from " << box.xmin << ", step " << step;
+                ASSERT_TRUE(repel_matches_plain())
+                    << "bbox x from " << box.xmin << ", step " << step;
                 anneal_step();
             }
         }
