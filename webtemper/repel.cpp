@@ -32,14 +32,6 @@ static void reserve_work(int n)
     work_capacity = capacity;
 }
 
-static int count_vertices()
-{
-    int n = 0;
-    for (const vertex *v = first_vertex; v != nullptr; v = v->next)
-        n++;
-    return n;
-}
-
 // Copies the positions of the n vertices in list order, pads them with
 // zeros and clears every sum.
 static void gather_positions(int n)
@@ -71,9 +63,8 @@ static void scatter_sums()
 
 void repel_vertices(float k, float k2)
 {
-    int n = count_vertices();
-    reserve_work(n);
-    gather_positions(n);
-    run_repel_kernel({pos_x, pos_y, sum_x, sum_y, n, k, k2});
+    reserve_work(vertex_count);
+    gather_positions(vertex_count);
+    run_repel_kernel({pos_x, pos_y, sum_x, sum_y, vertex_count, k, k2});
     scatter_sums();
 }

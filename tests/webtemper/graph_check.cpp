@@ -153,3 +153,13 @@ void join_all()
             if (!edge_between(nth_vertex(i), nth_vertex(j)))
                 add_edge(nth_vertex(i), nth_vertex(j));
 }
+
+std::vector<float> vertex_fields(float vertex::*first, float vertex::*second)
+{
+    std::vector<float> fields;
+    for (const vertex *v = first_vertex; v != nullptr; v = v->next) {
+        fields.push_back(v->*first);
+        fields.push_back(v->*second);
+    }
+    return fields;
+}

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 struct vertex;
 struct edge;
 
@@ -27,3 +29,6 @@ edge *nth_edge(int pos);
 void add_isolated_vertices(int n);
 // Joins every unjoined pair, the newer vertex as end a.
 void join_all();
+
+// Two fields of every vertex, say &vertex::x and &vertex::y, in list order.
+std::vector<float> vertex_fields(float vertex::*first, float vertex::*second);

@@ -86,12 +86,7 @@ std::vector<vertex *> new_partners(const edge *old_head)
 // Every vertex's x and y, in list order.
 std::vector<float> positions()
 {
-    std::vector<float> xy;
-    for (const vertex *v = first_vertex; v != nullptr; v = v->next) {
-        xy.push_back(v->x);
-        xy.push_back(v->y);
-    }
-    return xy;
+    return vertex_fields(&vertex::x, &vertex::y);
 }
 
 // Coordinate c moved by the next draw as perturb_position must move it.

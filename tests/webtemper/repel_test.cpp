@@ -30,15 +30,9 @@ uint32_t bits(float f)
     return b;
 }
 
-// dx and dy of every vertex in list order.
 std::vector<float> pushes()
 {
-    std::vector<float> s;
-    for (const vertex *v = first_vertex; v != nullptr; v = v->next) {
-        s.push_back(v->dx);
-        s.push_back(v->dy);
-    }
-    return s;
+    return vertex_fields(&vertex::dx, &vertex::dy);
 }
 
 // Compares the bits of both repulsions on the current layout, with k as
