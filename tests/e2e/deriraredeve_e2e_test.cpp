@@ -49,9 +49,7 @@ TEST_F(deriraredeve_e2e, default_frame_is_a_grey_tiling_with_white_outlines)
     EXPECT_FALSE(shows(shot, BLUE));
     // The tiling covers most of the screen.
     EXPECT_GT(shot.count_not_black(), shot.pixels.size() * 3 / 4);
-    window_view view = view_windows();
-    EXPECT_TRUE(view.full_screen);
-    EXPECT_TRUE(view.cursor_hidden);
+    expect_full_screen_window("");
     send_keys({"q"});
     expect_clean_exit(2);
 }

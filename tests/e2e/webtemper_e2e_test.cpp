@@ -1,5 +1,4 @@
 // The real webtemper binary under Xvfb: what a person sees and how it ends.
-#include "program_environment.h"
 #include "webtemper_summary.h"
 #include "xvfb_session.h"
 
@@ -95,11 +94,7 @@ struct webtemper_e2e : xvfb_test {
 
 TEST_F(webtemper_e2e, starts_empty_full_screen_without_cursor_and_prints_the_keys)
 {
-    window_view view = view_windows();
-    EXPECT_EQ(view.title, "Webtemper Demo");
-    EXPECT_EQ(view.icon_title, E2E_ICON_TITLE_SHOWN ? "Webtemper Demo" : "");
-    EXPECT_TRUE(view.full_screen);
-    EXPECT_TRUE(view.cursor_hidden);
+    expect_full_screen_window("Webtemper Demo");
     screenshot shot = settled_screenshot();
     EXPECT_GT(shot.count_near(BOUNDARY_GREY, 1), 1000u);
     EXPECT_EQ(graph_pixels(shot), 0u);

@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <fstream>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -381,11 +382,13 @@ window_view xvfb_test::view_windows()
             view.icon_title = text_property(x, children[i], XA_WM_ICON_NAME);
         }
         XGetWindowAttributes(x, children[i], &window);
-        bool covers = window.map_state == IsViewable && window.x == 0 && window.y == 0 &&
-                      window.width == screen.width && window.height == screen.height;
-        view.full_screen =
-            view.full_screen || (covers && (window.override_redirect || full_screen_asked));
+        if (window.map_state == IsViewable && window.x == 0 && window.y == 0 &&
+            window.width == screen.width && window.height == screen.height) {
+            view.covers_screen = true;
+            view.override_redirect = view.override_redirect || window.override_redirect;
+        }
     }
+    view.full_screen_asked = full_screen_asked;
     if (children != nullptr)
         XFree(children);
     XWarpPointer(x, None, root, 0, 0, 0, 0, screen.width / 2, screen.height / 2);
@@ -393,6 +396,32 @@ window_view xvfb_test::view_windows()
     view.cursor_hidden = cursor_transparent(x);
     XCloseDisplay(x);
     return view;
+}
+
+// Whether the process has SDL 2 mapped: the SDL 1.2 compatibility layer
+// loads it, the classic SDL 1.2 never does. Asked of the running program,
+// since which SDL 1.2 it finds is up to the system's library path.
+static bool runs_over_sdl2(pid_t pid)
+{
+    std::ifstream maps("/proc/" + std::to_string(pid) + "/maps");
+    for (std::string line; std::getline(maps, line);) {
+        if (line.find("/libSDL2-2.0.so") != std::string::npos)
+            return true;
+    }
+    return false;
+}
+
+void xvfb_test::expect_full_screen_window(const std::string &caption)
+{
+    window_view view = view_windows();
+    bool over_sdl2 = runs_over_sdl2(program.pid);
+    SCOPED_TRACE(over_sdl2 ? "SDL 1.2 compatibility layer over SDL 2" : "classic SDL 1.2");
+    EXPECT_EQ(view.title, caption);
+    EXPECT_EQ(view.icon_title, over_sdl2 ? "" : caption);
+    EXPECT_TRUE(view.covers_screen);
+    EXPECT_EQ(view.override_redirect, !over_sdl2);
+    EXPECT_EQ(view.full_screen_asked, over_sdl2);
+    EXPECT_TRUE(view.cursor_hidden);
 }
 
 static bool asks_for_delete(Display *x, Window w, Atom delete_atom)

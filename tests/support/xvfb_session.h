@@ -30,10 +30,10 @@ struct screenshot {
 // What X shows of a program's window set-up.
 struct window_view {
     std::string title, icon_title;  // of the window that has a name; "" if none
-    // A viewable window covers the screen from its origin, and either
-    // bypasses window management (override-redirect) or asked to be made
-    // full screen (_NET_WM_STATE_FULLSCREEN).
-    bool full_screen = false;
+    // A viewable window covers the screen from its origin; whether it
+    // bypasses window management (override-redirect); whether the program
+    // asked a window manager to make it full screen (_NET_WM_STATE_FULLSCREEN).
+    bool covers_screen = false, override_redirect = false, full_screen_asked = false;
     bool cursor_hidden = false;  // every pixel of the cursor over it is transparent
 };
 
@@ -64,8 +64,11 @@ protected:
     void send_keys(const std::vector<std::string> &keys, int delay_ms = 30);
     // Runs xdotool with these arguments, e.g. "keydown a sleep 0.7 keyup a".
     void run_xdotool(const std::string &arguments);
-    // Moves the pointer to the middle of the screen and reads the windows.
-    window_view view_windows();
+    // Checks the program's full-screen window without a cursor, as the SDL
+    // 1.2 it loaded makes it: the classic library bypasses window management
+    // and gives the icon the caption; the compatibility layer over SDL 2
+    // asks a window manager for full screen and leaves the icon title unset.
+    void expect_full_screen_window(const std::string &caption);
     // Sends WM_DELETE_WINDOW to every window that asks for it.
     int request_window_close();
     // Kills the display server at once, under the running program.
@@ -80,6 +83,8 @@ protected:
 
 private:
     void close_observer();
+    // Moves the pointer to the middle of the screen and reads the windows.
+    window_view view_windows();
     // A connection that sees what clients ask of the root window, as a
     // window manager would, without being one.
     struct _XDisplay *observer = nullptr;
