@@ -108,13 +108,22 @@ xml_element() {
   sed -n "s|.*<$1[^>]*>\(.*\)</$1>.*|\1|p" "$2"
 }
 
+# The metainfo validator fails on an error or a warning; informational notes
+# may stay. Of the warnings, only these tags (a regular expression) are
+# accepted: url-homepage-missing, since AppStream 1.0 asks every application
+# for a homepage and this project has none to name.
+accepted_metainfo_warnings='url-homepage-missing'
+validate_metainfo() {
+  appstreamcli validate --no-net "$1" >"$work/appstream.log" 2>&1 && return 0
+  grep -Eq "^W: .*: ($accepted_metainfo_warnings)\$" "$work/appstream.log" &&
+    ! grep -E '^[EW]: ' "$work/appstream.log" | grep -Ev ": ($accepted_metainfo_warnings)\$" >/dev/null
+}
+
 for program_name in deriraredeve webtemper; do
   # The metainfo names the program's menu entry, its binary and this release;
   # the menu entry names the binary and the icon.
   metainfo=$root/usr/share/metainfo/invalid.quasi_demos.$program_name.metainfo.xml
-  # The validator fails on an error or a warning; informational notes may stay.
-  appstreamcli validate --no-net "$metainfo" >"$work/appstream.log" 2>&1 ||
-    { cat "$work/appstream.log" >&2; fail "appstreamcli validate $metainfo"; }
+  validate_metainfo "$metainfo" || { cat "$work/appstream.log" >&2; fail "appstreamcli validate $metainfo"; }
   [ "$(xml_element id "$metainfo")" = "invalid.quasi_demos.$program_name" ] || fail "$metainfo: id"
   [ "$(xml_element binary "$metainfo")" = "$program_name" ] || fail "$metainfo: binary"
   grep -q "<release version=\"$version\"" "$metainfo" || fail "$metainfo: no release $version"
