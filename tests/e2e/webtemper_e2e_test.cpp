@@ -173,19 +173,26 @@ TEST_F(webtemper_e2e, window_close_request_quits)
     expect_clean_exit(2);
 }
 
-// With no usable display: the start-up check's message, an abort, and no
-// terminal painting.
+// Where the window cannot be had, the start-up check of the step that failed
+// prints its condition and aborts, without painting on the terminal.
+static void expect_startup_abort(const program_run &run, const std::string &condition)
+{
+    ASSERT_NE(run.status, -1) << "still running";
+    EXPECT_TRUE(WIFSIGNALED(run.status) && WTERMSIG(run.status) == SIGABRT) << run.status;
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err.rfind("webtemper: webtemper/main.cpp:", 0), 0u) << run.err;
+    EXPECT_NE(run.err.find(": main: Assertion `" + condition + "' failed."), std::string::npos)
+        << run.err;
+    EXPECT_EQ(run.err.find('\033'), std::string::npos);
+}
+
+// With no display at all SDL's video does not start, and promptly so.
 static void expect_no_display_failure(const std::vector<std::string> &env)
 {
     double elapsed = 0;
     program_run run = run_without_display(WEBTEMPER_BINARY, env, 5, &elapsed);
-    ASSERT_NE(run.status, -1) << "still running";
-    EXPECT_TRUE(WIFSIGNALED(run.status) && WTERMSIG(run.status) == SIGABRT) << run.status;
+    expect_startup_abort(run, "SDL_Init(0x00000020 | 0x00000001) == 0");
     EXPECT_LT(elapsed, 1.0);
-    EXPECT_EQ(run.out, "");
-    EXPECT_EQ(run.err.rfind("webtemper: webtemper/main.cpp:", 0), 0u) << run.err;
-    EXPECT_NE(run.err.find(": main: Assertion `SDL_"), std::string::npos) << run.err;
-    EXPECT_EQ(run.err.find('\033'), std::string::npos);
 }
 
 TEST(webtemper_no_display, display_unset)
@@ -196,4 +203,21 @@ TEST(webtemper_no_display, display_unset)
 TEST(webtemper_no_display, display_that_does_not_exist)
 {
     expect_no_display_failure({"DISPLAY=:4711"});
+}
+
+// An X server without OpenGL: SDL's video starts, the OpenGL mode fails.
+struct webtemper_without_glx : xvfb_test {
+    void SetUp() override
+    {
+        server_options = {"-extension", "GLX"};
+        xvfb_test::SetUp();
+    }
+};
+
+TEST_F(webtemper_without_glx, opengl_mode_fails)
+{
+    start_program(WEBTEMPER_BINARY);
+    ASSERT_TRUE(wait_for_exit(20)) << "still running";
+    expect_startup_abort(program,
+                         "SDL_SetVideoMode(1024, 768, 0, 0x00000002 | 0x80000000) != ((void *)0)");
 }

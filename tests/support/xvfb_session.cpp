@@ -131,9 +131,15 @@ void xvfb_test::SetUp()
         dup2(null_fd, STDIN_FILENO);
         dup2(null_fd, STDOUT_FILENO);
         dup2(null_fd, STDERR_FILENO);
-        std::string fd_text = std::to_string(fds[1]);
-        execlp("Xvfb", "Xvfb", "-displayfd", fd_text.c_str(), "-screen", "0", "1024x768x24",
-               "-nolisten", "tcp", "-noreset", static_cast<char *>(nullptr));
+        std::vector<std::string> arguments = {"Xvfb", "-displayfd", std::to_string(fds[1]),
+                                              "-screen", "0", "1024x768x24", "-nolisten",
+                                              "tcp", "-noreset"};
+        arguments.insert(arguments.end(), server_options.begin(), server_options.end());
+        std::vector<char *> argv;
+        for (std::string &argument : arguments)
+            argv.push_back(argument.data());
+        argv.push_back(nullptr);
+        execvp(argv[0], argv.data());
         _exit(127);
     }
     close(fds[1]);

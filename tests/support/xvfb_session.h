@@ -76,6 +76,7 @@ protected:
     // Waits for the program to end; false on timeout.
     bool wait_for_exit(double seconds);
 
+    std::vector<std::string> server_options;  // more Xvfb arguments, set before SetUp
     int display = -1;
     std::string display_name;
     pid_t server = -1;
