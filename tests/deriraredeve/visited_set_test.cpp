@@ -48,20 +48,26 @@ TEST(visited_set, points_differing_in_one_coordinate_are_distinct)
 
 TEST(visited_set, grows_past_its_first_size_keeping_every_point)
 {
-    visited_set set = empty_visited_set(5);
+    // Three growths from each of eight starts in the block: 24 different
+    // points make the table grow, and each must be found at once, before a
+    // later growth moves it again.
     const unsigned total = 3 * VISITED_FIRST_CAPACITY;
-    for (unsigned k = 0; k < total; k++) {
-        ASSERT_EQ(visit_point(&set, grid_point(k).data()), 0) << k;
-        // Never more than half full, and always a power of two.
-        ASSERT_LE(2 * set.count, set.capacity);
-        ASSERT_EQ(set.capacity & (set.capacity - 1), 0u);
+    for (unsigned start = 0; start < 8; start++) {
+        visited_set set = empty_visited_set(5);
+        for (unsigned k = start; k < start + total; k++) {
+            ASSERT_EQ(visit_point(&set, grid_point(k).data()), 0) << k;
+            ASSERT_EQ(visit_point(&set, grid_point(k).data()), 1) << k;
+            // Never more than half full, and always a power of two.
+            ASSERT_LE(2 * set.count, set.capacity);
+            ASSERT_EQ(set.capacity & (set.capacity - 1), 0u);
+        }
+        EXPECT_GT(set.capacity, VISITED_FIRST_CAPACITY);
+        EXPECT_EQ(slots_in_use(&set), total);
+        for (unsigned k = start; k < start + total; k++)
+            ASSERT_EQ(visit_point(&set, grid_point(k).data()), 1) << k;
+        EXPECT_EQ(set.count, total);
+        free_visited_set(&set);
     }
-    EXPECT_GT(set.capacity, VISITED_FIRST_CAPACITY);
-    EXPECT_EQ(slots_in_use(&set), total);
-    for (unsigned k = 0; k < total; k++)
-        ASSERT_EQ(visit_point(&set, grid_point(k).data()), 1) << k;
-    EXPECT_EQ(set.count, total);
-    free_visited_set(&set);
 }
 
 TEST(visited_set, clearing_forgets_the_points_and_keeps_the_table)

@@ -32,15 +32,6 @@ struct commands_fixture : ::testing::Test {
     }
 };
 
-TEST_F(commands_fixture, start_state)
-{
-    EXPECT_EQ(state.running, 1);
-    EXPECT_EQ(state.heating, 0);
-    EXPECT_EQ(state.cooling, 0);
-    EXPECT_EQ(state.last_anneal, 1000u);
-    EXPECT_EQ(state.last_frame, 1000u);
-}
-
 TEST_F(commands_fixture, a_adds_a_vertex_with_or_without_shift)
 {
     EXPECT_EQ(press(KEY_A), 0);
@@ -65,22 +56,20 @@ TEST_F(commands_fixture, d_pops_the_newest_and_shift_d_a_random_vertex)
 TEST_F(commands_fixture, r_perturbs_and_shift_r_randomizes)
 {
     add_isolated_vertices(30);
-    std::vector<float> before;
-    for (const vertex *v = first_vertex; v != nullptr; v = v->next)
-        before.push_back(v->x);
+    const std::vector<float> before = vertex_fields(&vertex::x, &vertex::y);
+    // The largest change of any vertex's x since before.
+    auto largest_x_change = [&before] {
+        std::vector<float> now = vertex_fields(&vertex::x, &vertex::y);
+        float largest = 0;
+        for (size_t k = 0; k < now.size(); k += 2)
+            largest = fmaxf(largest, fabsf(now[k] - before[k]));
+        return largest;
+    };
     press(KEY_R);
-    float largest = 0;
-    size_t k = 0;
-    for (const vertex *v = first_vertex; v != nullptr; v = v->next, k++)
-        largest = fmaxf(largest, fabsf(v->x - before[k]));
-    EXPECT_GT(largest, 0.0f);
-    EXPECT_LE(largest, 0.15f);
+    EXPECT_GT(largest_x_change(), 0.0f);
+    EXPECT_LE(largest_x_change(), 0.15f);
     press(KEY_R, LEFT_SHIFT | RIGHT_SHIFT);
-    largest = 0;
-    k = 0;
-    for (const vertex *v = first_vertex; v != nullptr; v = v->next, k++)
-        largest = fmaxf(largest, fabsf(v->x - before[k]));
-    EXPECT_GT(largest, 0.3f);
+    EXPECT_GT(largest_x_change(), 0.3f);
 }
 
 TEST_F(commands_fixture, x_joins_and_shift_x_removes_an_edge)
@@ -93,8 +82,11 @@ TEST_F(commands_fixture, x_joins_and_shift_x_removes_an_edge)
     EXPECT_TRUE(graph_is_consistent());
 }
 
-TEST_F(commands_fixture, p_heats_shift_p_cools_space_pauses_q_quits)
+TEST_F(commands_fixture, starts_running_then_p_heats_shift_p_cools_space_pauses_q_quits)
 {
+    // Running, neither heating nor cooling, both clocks at the start.
+    const loop_state start = {1, 0, 0, 1000, 1000};
+    EXPECT_EQ(memcmp(&state, &start, sizeof state), 0);
     press(KEY_P);
     EXPECT_EQ(state.heating, 1);
     press(KEY_P, RIGHT_SHIFT);
@@ -125,14 +117,31 @@ TEST_F(commands_fixture, only_shift_counts_as_shift_and_other_keys_do_nothing)
     EXPECT_EQ(memcmp(&kept, &state, sizeof state), 0);
 }
 
-TEST_F(commands_fixture, frame_clears_then_draws_and_remembers_the_time)
+TEST_F(commands_fixture, one_frame_fades_heats_and_cools_steps_then_draws)
 {
-    idle_frame(&state, 1003);
-    ASSERT_GE(gl_calls.size(), 2u);
+    // a and b on the x axis, and gone above a, fading out: it ends its fade
+    // within this frame's 250 ms.
+    add_isolated_vertices(3);
+    vertex *gone = nth_vertex(0), *a = nth_vertex(1), *b = nth_vertex(2);
+    a->x = gone->x = -0.5f, b->x = 0.5f;
+    a->y = b->y = 0, gone->y = 0.3f;
+    pop_vertex();
+    press(KEY_P);
+    press(KEY_P, LEFT_SHIFT);
+    idle_frame(&state, 1250);
+    // Heated and cooled, then the step: a moves by that temperature straight
+    // away from b, for gone was collected first and pushes nothing.
+    const float hot_and_cooled = 0.006f * 1.1f * 0.975f;
+    EXPECT_EQ(a->x, -0.5f - hot_and_cooled);
+    EXPECT_EQ(a->y, 0.0f);
+    EXPECT_EQ(temperature, hot_and_cooled * 0.975f);
+    EXPECT_EQ(state.last_frame, 1250u);
+    // Then cleared and drawn: the moved vertices, without gone.
+    ASSERT_EQ(gl_calls_named("glTranslatef").size(), 2u);
+    EXPECT_EQ(gl_calls_named("glTranslatef")[0].args[0], a->x);
     EXPECT_EQ(gl_calls[0].name, "glClear");
     EXPECT_EQ(gl_calls[0].args[0], GL_COLOR_BUFFER_BIT);
     EXPECT_EQ(gl_calls[1].name, "glPushMatrix");
-    EXPECT_EQ(state.last_frame, 1003u);
 }
 
 TEST_F(commands_fixture, fade_uses_the_time_since_the_previous_frame)
@@ -152,15 +161,18 @@ TEST_F(commands_fixture, annealing_steps_at_most_every_20_ms_and_pauses)
 {
     add_isolated_vertices(1);
     float start = temperature;
-    frames(1005, 1100, 5);  // steps at 1020, 1040, 1060, 1080
+    // Each step is timed from the previous one, not from when it was due:
+    // frames every 7 ms step at 1026, 1047, 1068 and 1089.
+    frames(1005, 1100, 7);
     EXPECT_EQ(temperature, start * 0.975f * 0.975f * 0.975f * 0.975f);
-    EXPECT_EQ(state.last_anneal, 1080u);
+    EXPECT_EQ(state.last_anneal, 1089u);
     press(KEY_SPACE);
     float paused = temperature;
     frames(1100, 1300, 5);
     EXPECT_EQ(temperature, paused);
     press(KEY_SPACE);
-    // last_anneal stayed: the first frame after resuming steps at once.
+    // last_anneal stayed through the pause (1089 is not on the 5 ms grid):
+    // the first frame after resuming steps at once.
     idle_frame(&state, 1300);
     EXPECT_EQ(temperature, paused * 0.975f);
     // The interval is taken modulo 2^32.

@@ -38,10 +38,11 @@ TEST_F(render_fixture, circle_list_is_thirty_points_of_radius_five_hundredths)
     std::vector<gl_call> points = gl_calls_named("glVertex2f");
     ASSERT_EQ(points.size(), 30u);
     EXPECT_EQ(points[0].args, (args{0.05f, 0}));
-    for (const gl_call &p : points)
-        EXPECT_TRUE(is_near(0.05, hypot(p.args[0], p.args[1]), 1e-7));
-    // Counter-clockwise: the second point is above the first.
-    EXPECT_GT(points[1].args[1], 0);
+    // Evenly spaced and counter-clockwise: point i at angle i * 2 pi / 30.
+    for (int i = 0; i < 30; i++)
+        EXPECT_TRUE(is_near(0.05 * cos(i * M_PI / 15), points[i].args[0], 1e-7) &&
+                    is_near(0.05 * sin(i * M_PI / 15), points[i].args[1], 1e-7))
+            << i;
     EXPECT_EQ(gl_calls[1].name, "glNewList");
     EXPECT_EQ(gl_calls[2].args, (args{GL_LINE_LOOP}));
     EXPECT_EQ(gl_calls.back().name, "glEndList");
@@ -87,8 +88,9 @@ TEST_F(render_fixture, edges_then_vertices_with_their_colours_and_alphas)
 {
     add_isolated_vertices(2);
     vertex *newer = nth_vertex(0), *older = nth_vertex(1);
-    newer->x = 0.5f, newer->y = 0;
-    older->x = -0.5f, older->y = 0;
+    // A diagonal edge of length 1, from newer towards older along (-0.6, -0.8).
+    newer->x = 0.5f, newer->y = 0.5f;
+    older->x = -0.1f, older->y = -0.3f;
     add_edge(newer, older);
     first_edge->alpha = 0.25f;
     older->alpha = 0.125f;
@@ -98,9 +100,9 @@ TEST_F(render_fixture, edges_then_vertices_with_their_colours_and_alphas)
     // End a, then end b, each shortened by the circle radius; the opacity at
     // each end is the lower of the edge's and that vertex's.
     EXPECT_EQ(c[1].args, (args{newer->r, newer->g, newer->b, 0.25f}));
-    EXPECT_EQ(c[2].args, (args{0.45f, 0}));
+    EXPECT_TRUE(is_near(0.47, c[2].args[0], 1e-6) && is_near(0.46, c[2].args[1], 1e-6));
     EXPECT_EQ(c[3].args, (args{older->r, older->g, older->b, 0.125f}));
-    EXPECT_EQ(c[4].args, (args{-0.45f, 0}));
+    EXPECT_TRUE(is_near(-0.07, c[4].args[0], 1e-6) && is_near(-0.26, c[4].args[1], 1e-6));
     EXPECT_EQ(c[5].name, "glEnd");
     // Vertices in list order: push, translate, colour, circle, pop.
     for (int k = 0; k < 2; k++) {
@@ -114,30 +116,25 @@ TEST_F(render_fixture, edges_then_vertices_with_their_colours_and_alphas)
     EXPECT_EQ(c.back().name, "glPopMatrix");
 }
 
-TEST_F(render_fixture, short_edge_is_drawn_with_crossed_ends)
+TEST_F(render_fixture, short_edge_crosses_its_ends_and_coincident_ends_draw_nothing)
 {
-    add_isolated_vertices(2);
-    nth_vertex(0)->x = 0.04f, nth_vertex(0)->y = 0;
-    nth_vertex(1)->x = 0, nth_vertex(1)->y = 0;
-    add_edge(nth_vertex(0), nth_vertex(1));
-    std::vector<gl_call> c = frame_after_boundary();
-    // a sits at 0.04, b at 0: a's end moves past the middle towards b.
-    EXPECT_TRUE(is_near(-0.01, c[2].args[0], 1e-7));
-    EXPECT_TRUE(is_near(0.05, c[4].args[0], 1e-7));
-}
-
-TEST_F(render_fixture, edge_between_coincident_ends_draws_nothing)
-{
-    add_isolated_vertices(3);
-    add_edge(nth_vertex(0), nth_vertex(1));
-    add_edge(nth_vertex(2), nth_vertex(1));
-    for (int k = 0; k < 3; k++)
+    add_isolated_vertices(4);
+    add_edge(nth_vertex(1), nth_vertex(2));
+    add_edge(nth_vertex(3), nth_vertex(2));
+    add_edge(nth_vertex(0), nth_vertex(2));
+    for (int k = 0; k < 4; k++)
         nth_vertex(k)->x = nth_vertex(k)->y = 0;
-    // A subnormal length: the shortening factor overflows.
-    nth_vertex(2)->x = 1e-45f;
+    // Edge 1-2 has no length; edge 3-2 a subnormal one, whose shortening
+    // factor overflows. Both draw nothing.
+    nth_vertex(3)->x = 1e-45f;
+    // Edge 0-2, drawn first, is 0.04 long along (0.6, 0.8): each end moves
+    // 0.05 along it, past the middle.
+    nth_vertex(0)->x = 0.024f, nth_vertex(0)->y = 0.032f;
     std::vector<gl_call> c = frame_after_boundary();
     EXPECT_EQ(c[0].name, "glBegin");
-    EXPECT_EQ(c[1].name, "glEnd");
+    EXPECT_TRUE(is_near(-0.006, c[2].args[0], 1e-7) && is_near(-0.008, c[2].args[1], 1e-7));
+    EXPECT_TRUE(is_near(0.03, c[4].args[0], 1e-7) && is_near(0.04, c[4].args[1], 1e-7));
+    EXPECT_EQ(c[5].name, "glEnd");
 }
 
 TEST_F(render_fixture, random_graphs_hand_only_finite_values_to_the_gl)
@@ -160,12 +157,11 @@ TEST_F(render_fixture, view_maps_bbox_onto_the_window_with_blending)
     std::vector<gl_call> ortho = gl_calls_named("gluOrtho2D");
     ASSERT_EQ(ortho.size(), 1u);
     EXPECT_EQ(ortho[0].args, (args{-4.0f / 3.0f, 4.0f / 3.0f, -1, 1}));
-    std::vector<gl_call> disabled = gl_calls_named("glDisable");
-    const args expected = {GL_LIGHTING,   GL_TEXTURE_2D, GL_TEXTURE_1D,
-                           GL_ALPHA_TEST, GL_DEPTH_TEST, GL_CULL_FACE};
-    ASSERT_EQ(disabled.size(), expected.size());
-    for (size_t i = 0; i < expected.size(); i++)
-        EXPECT_EQ(disabled[i].args[0], expected[i]);
+    args disabled;
+    for (const gl_call &c : gl_calls_named("glDisable"))
+        disabled.push_back(c.args[0]);
+    EXPECT_EQ(disabled, (args{GL_LIGHTING, GL_TEXTURE_2D, GL_TEXTURE_1D, GL_ALPHA_TEST,
+                              GL_DEPTH_TEST, GL_CULL_FACE}));
     EXPECT_EQ(gl_calls_named("glShadeModel")[0].args, (args{GL_SMOOTH}));
     EXPECT_EQ(gl_calls_named("glEnable")[0].args, (args{GL_BLEND}));
     EXPECT_EQ(gl_calls_named("glBlendFunc")[0].args, (args{GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA}));
