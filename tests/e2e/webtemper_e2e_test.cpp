@@ -71,17 +71,6 @@ struct webtemper_e2e : xvfb_test {
         run_xdotool("keydown " + key + " sleep " + std::to_string(seconds) + " keyup " + key);
     }
 
-    // Whether the screen differs from `before` within a few seconds.
-    bool changes_from(const screenshot &before)
-    {
-        for (int tries = 0; tries < 30; tries++) {
-            if (take_screenshot() != before)
-                return true;
-            usleep(100 * 1000);
-        }
-        return false;
-    }
-
     void expect_clean_exit(double seconds)
     {
         ASSERT_TRUE(wait_for_exit(seconds)) << "still running";

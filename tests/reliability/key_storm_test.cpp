@@ -158,6 +158,6 @@ TEST_F(storm_fixture, webtemper_still_draws_inside_its_outline_after_a_storm)
     screenshot after = settled_screenshot(CATCH_UP);
     EXPECT_TRUE(inside(lit_box(after), outline)) << "something drawn outside the outline";
     send_keys({"a", "a", "a", "a", "a"});
-    EXPECT_NE(take_screenshot(), after) << "new vertices do not show";
+    EXPECT_TRUE(changes_from(after)) << "new vertices do not show";
     quit_and_expect(WEBTEMPER_SUMMARY);
 }

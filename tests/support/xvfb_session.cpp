@@ -301,6 +301,17 @@ bool xvfb_test::wait_for_picture(double seconds)
     return false;
 }
 
+bool xvfb_test::changes_from(const screenshot &before, double seconds)
+{
+    auto start = std::chrono::steady_clock::now();
+    do {
+        if (take_screenshot() != before)
+            return true;
+        pause_ms(100);
+    } while (seconds_since(start) < seconds);
+    return false;
+}
+
 screenshot xvfb_test::settled_screenshot(double seconds)
 {
     // Stable for several frame times, even in a slow sanitizer build.

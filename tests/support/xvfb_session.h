@@ -60,6 +60,8 @@ protected:
     // Waits until two screenshots taken a moment apart agree.
     screenshot settled_screenshot(double seconds = 10);
     screenshot take_screenshot();
+    // Whether the screen differs from `before` within a few seconds.
+    bool changes_from(const screenshot &before, double seconds = 3);
     // xdotool key names, e.g. "q", "shift+q", "space", "Escape".
     void send_keys(const std::vector<std::string> &keys, int delay_ms = 30);
     // Runs xdotool with these arguments, e.g. "keydown a sleep 0.7 keyup a".
