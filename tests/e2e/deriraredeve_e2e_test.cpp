@@ -23,21 +23,6 @@ struct deriraredeve_e2e : xvfb_test {
         start_program(DERIRAREDEVE_BINARY);
         ASSERT_TRUE(wait_for_picture()) << "no picture";
     }
-
-    screenshot after_keys(const std::vector<std::string> &keys)
-    {
-        send_keys(keys);
-        return settled_screenshot();
-    }
-
-    void expect_clean_exit(double seconds)
-    {
-        ASSERT_TRUE(wait_for_exit(seconds)) << "still running";
-        EXPECT_TRUE(WIFEXITED(program.status) && WEXITSTATUS(program.status) == 0)
-            << "status " << program.status << ", stderr: " << program.err;
-        EXPECT_EQ(program.out, "");
-        EXPECT_EQ(program.err, "");
-    }
 };
 
 TEST_F(deriraredeve_e2e, default_frame_is_a_grey_tiling_with_white_outlines)

@@ -71,11 +71,7 @@ struct storm_fixture : xvfb_test {
     void quit_and_expect(const std::string &out)
     {
         send_keys({"q"});
-        ASSERT_TRUE(wait_for_exit(QUIT_WAIT)) << "still running after q";
-        EXPECT_TRUE(WIFEXITED(program.status) && WEXITSTATUS(program.status) == 0)
-            << "status " << program.status << ", stderr: " << program.err;
-        EXPECT_EQ(program.out, out);
-        EXPECT_EQ(program.err, "");
+        expect_clean_exit(QUIT_WAIT, out);
     }
 };
 

@@ -42,11 +42,7 @@ struct process_end : xvfb_test, ::testing::WithParamInterface<program_case> {
     void expect_quit_on(int signal_number)
     {
         ASSERT_EQ(kill(program.pid, signal_number), 0);
-        ASSERT_TRUE(wait_for_exit(END_WAIT)) << "still running";
-        EXPECT_TRUE(WIFEXITED(program.status) && WEXITSTATUS(program.status) == 0)
-            << "status " << program.status << ", stderr: " << program.err;
-        EXPECT_EQ(program.out, GetParam().out);
-        EXPECT_EQ(program.err, "");
+        expect_clean_exit(END_WAIT, GetParam().out);
     }
 };
 

@@ -261,6 +261,15 @@ bool xvfb_test::wait_for_exit(double seconds)
     return wait_for(program, seconds);
 }
 
+void xvfb_test::expect_clean_exit(double seconds, const std::string &out)
+{
+    ASSERT_TRUE(wait_for_exit(seconds)) << "still running";
+    EXPECT_TRUE(WIFEXITED(program.status) && WEXITSTATUS(program.status) == 0)
+        << "status " << program.status << ", stderr: " << program.err;
+    EXPECT_EQ(program.out, out);
+    EXPECT_EQ(program.err, "");
+}
+
 screenshot xvfb_test::take_screenshot()
 {
     screenshot shot;
@@ -325,6 +334,12 @@ screenshot xvfb_test::settled_screenshot(double seconds)
         last = std::move(next);
     }
     return last;
+}
+
+screenshot xvfb_test::after_keys(const std::vector<std::string> &keys)
+{
+    send_keys(keys);
+    return settled_screenshot();
 }
 
 void xvfb_test::send_keys(const std::vector<std::string> &keys, int delay_ms)

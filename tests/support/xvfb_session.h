@@ -59,6 +59,8 @@ protected:
     bool wait_for_picture(double seconds = 20);
     // Waits until two screenshots taken a moment apart agree.
     screenshot settled_screenshot(double seconds = 10);
+    // Sends the keys and waits for the picture to settle.
+    screenshot after_keys(const std::vector<std::string> &keys);
     screenshot take_screenshot();
     // Whether the screen differs from `before` within a few seconds.
     bool changes_from(const screenshot &before, double seconds = 3);
@@ -77,6 +79,9 @@ protected:
     void kill_server();
     // Waits for the program to end; false on timeout.
     bool wait_for_exit(double seconds);
+    // Expects the program to end within `seconds` with status 0, having
+    // printed `out` and nothing on standard error.
+    void expect_clean_exit(double seconds, const std::string &out = "");
 
     std::vector<std::string> server_options;  // more Xvfb arguments, set before SetUp
     int display = -1;
