@@ -48,23 +48,22 @@ TEST(visited_set, points_differing_in_one_coordinate_are_distinct)
 
 TEST(visited_set, grows_past_its_first_size_keeping_every_point)
 {
-    // Three growths from each of eight starts in the block: 24 different
-    // points make the table grow, and each must be found at once, before a
-    // later growth moves it again.
-    const unsigned total = 3 * VISITED_FIRST_CAPACITY;
-    for (unsigned start = 0; start < 8; start++) {
+    // Each run grows the table twice, at its 4097th and 8193rd point, and
+    // ends exactly half full; sixteen runs through shifted blocks of points
+    // make 32 different points that trigger a growth.
+    const unsigned first = VISITED_FIRST_CAPACITY, total = 2 * first;
+    for (unsigned shift = 0; shift < 16; shift++) {
         visited_set set = empty_visited_set(5);
-        for (unsigned k = start; k < start + total; k++) {
-            ASSERT_EQ(visit_point(&set, grid_point(k).data()), 0) << k;
-            ASSERT_EQ(visit_point(&set, grid_point(k).data()), 1) << k;
-            // Never more than half full, and always a power of two.
-            ASSERT_LE(2 * set.count, set.capacity);
-            ASSERT_EQ(set.capacity & (set.capacity - 1), 0u);
+        for (unsigned k = 0; k < total; k++) {
+            ASSERT_EQ(visit_point(&set, grid_point(shift + k).data()), 0) << k;
+            // Found at once, in the new table when it has just grown.
+            ASSERT_EQ(visit_point(&set, grid_point(shift + k).data()), 1) << k;
+            // Doubled exactly when this point would make it more than half full.
+            ASSERT_EQ(set.capacity, k < first / 2 ? first : k < first ? 2 * first : 4 * first) << k;
         }
-        EXPECT_GT(set.capacity, VISITED_FIRST_CAPACITY);
         EXPECT_EQ(slots_in_use(&set), total);
-        for (unsigned k = start; k < start + total; k++)
-            ASSERT_EQ(visit_point(&set, grid_point(k).data()), 1) << k;
+        for (unsigned k = 0; k < total; k++)
+            ASSERT_EQ(visit_point(&set, grid_point(shift + k).data()), 1) << k;
         EXPECT_EQ(set.count, total);
         free_visited_set(&set);
     }
