@@ -1,4 +1,5 @@
 // The real deriraredeve binary under Xvfb: what a person sees and how it ends.
+#include "emulation.h"
 #include "xvfb_session.h"
 
 #include <chrono>
@@ -8,7 +9,8 @@
 constexpr uint32_t WHITE = 0xffffff, DARK_GREY = 0x333333, LIGHT_GREY = 0xb3b3b3;
 constexpr uint32_t DARK_RED = 0x801a1a, BLUE = 0x3333e6;
 constexpr int SLACK = 2;  // per channel, for rounding in the GL
-constexpr std::chrono::milliseconds HOLD{1200};  // past any key repeat delay
+// Past any key repeat delay, and long enough for a few frames.
+constexpr std::chrono::milliseconds HOLD{1200 * E2E_TIME_SCALE};
 
 // A colour that covers a visible share of the screen (not a stray pixel).
 static bool shows(const screenshot &shot, uint32_t rgb)

@@ -1,6 +1,7 @@
 #include "xvfb_session.h"
 
 #include "program_environment.h"
+#include "emulation.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -20,6 +21,12 @@
 static double seconds_since(std::chrono::steady_clock::time_point start)
 {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// Limits in the tests are for a native run.
+static double stretched(double seconds)
+{
+    return seconds * E2E_TIME_SCALE;
 }
 
 static void pause_ms(int ms)
@@ -220,7 +227,11 @@ static pid_t spawn(const std::string &path, const std::vector<std::string> &env,
         }
         if (reset_signals)
             reset_signals_to_default();
-        execl(path.c_str(), path.c_str(), static_cast<char *>(nullptr));
+        // Through the emulator that runs the tests too, when cross-built.
+        std::vector<const char *> argv = {E2E_PROGRAM_LAUNCHER};
+        argv.push_back(path.c_str());
+        argv.push_back(nullptr);
+        execvp(argv[0], const_cast<char *const *>(argv.data()));
         _exit(127);
     }
     return pid;
@@ -243,6 +254,7 @@ void xvfb_test::start_program_with_default_signals(const std::string &path)
 
 static bool wait_for(program_run &run, double seconds)
 {
+    seconds = stretched(seconds);
     auto start = std::chrono::steady_clock::now();
     do {
         if (waitpid(run.pid, &run.status, WNOHANG) == run.pid) {
@@ -296,6 +308,7 @@ screenshot xvfb_test::take_screenshot()
 
 bool xvfb_test::wait_for_picture(double seconds)
 {
+    seconds = stretched(seconds);
     auto start = std::chrono::steady_clock::now();
     do {
         if (take_screenshot().count_not_black() > 0)
@@ -312,6 +325,7 @@ bool xvfb_test::wait_for_picture(double seconds)
 
 bool xvfb_test::changes_from(const screenshot &before, double seconds)
 {
+    seconds = stretched(seconds);
     auto start = std::chrono::steady_clock::now();
     do {
         if (take_screenshot() != before)
@@ -324,7 +338,8 @@ bool xvfb_test::changes_from(const screenshot &before, double seconds)
 screenshot xvfb_test::settled_screenshot(double seconds)
 {
     // Stable for several frame times, even in a slow sanitizer build.
-    const int stable_needed = 3, interval_ms = 150;
+    const int stable_needed = 3, interval_ms = 150 * E2E_TIME_SCALE;
+    seconds = stretched(seconds);
     auto start = std::chrono::steady_clock::now();
     screenshot last = take_screenshot();
     for (int stable = 0; stable < stable_needed && seconds_since(start) < seconds;) {
