@@ -5,16 +5,18 @@
 # list and dependencies; the version, which debian/changelog sets, in the
 # metainfo and the manual pages; lintian on the source and binary packages
 # with no error or warning; hardening-check on both programs and blhc on the
-# build log; an install with dpkg into a scratch root whose package database
-# is a copy of this machine's (so that dpkg checks the dependencies against
-# what is really installed, and the system itself is left alone); the
-# installed metainfo, menu entries and manual pages; both installed programs
-# on their own Xvfb server (debian/tests/show-and-quit); and dpkg's removal,
-# which must leave nothing behind. Run by ./test.
+# build log; the packaged metainfo, menu entries and manual pages; and both
+# packaged programs on their own Xvfb server (debian/tests/show-and-quit).
+# The package is unpacked with dpkg-deb into a temporary folder, never
+# installed: installing, removing and purging it is piuparts' job in a
+# throwaway system (scripts/check-in-debian), so that this test needs no root
+# and leaves this machine's package database alone. Run by ./test.
 set -euo pipefail
 
 source_dir=$(cd "$(dirname "$0")/../.." && pwd)
-out=$(cd "${1:-$source_dir/build-deb}" && pwd)
+out=${1:-$source_dir/build-deb}
+[ -d "$out" ] || { echo "FAIL: no folder $out: run scripts/build-deb first" >&2; exit 1; }
+out=$(cd "$out" && pwd)
 work=$(mktemp -d)
 root=$work/root
 server=
@@ -75,13 +77,16 @@ depends=$(field Depends)
 echo "Depends: $depends"
 # Every package that ships a library the programs link, as this release
 # names it, and libGL, which SDL loads when it opens the OpenGL window.
-dpkg-deb -x "$deb" "$work/unpacked"
+dpkg-deb -x "$deb" "$root"
 multiarch=$(dpkg-architecture -qDEB_HOST_MULTIARCH)
-for library in $(objdump -p "$work"/unpacked/usr/bin/* | awk '/NEEDED/ {print $2}' | sort -u); do
-  dpkg -S "*/$multiarch/$library" | sed 's/:.*//'
+for library in $(objdump -p "$root"/usr/bin/* | awk '/NEEDED/ {print $2}' | sort -u); do
+  dpkg -S "*/$multiarch/$library" | sed 's/:.*//' || fail "no package of this machine ships $library"
 done | sort -u >"$work/shipping"
+# Package names compared as strings: libstdc++6 and libsdl1.2debian hold
+# characters that a regular expression reads otherwise.
+depends_names=$(tr ',|' '\n\n' <<<"$depends" | awk '{print $1}')
 for package in $(cat "$work/shipping") libgl1; do
-  grep -Eq "(^|[,|] )$package( |,|$)" <<<"$depends" || fail "no dependency on $package"
+  grep -qxF "$package" <<<"$depends_names" || fail "no dependency on $package"
 done
 if grep -q -- '-dev' <<<"$depends"; then fail "depends on a development package"; fi
 
@@ -95,7 +100,7 @@ grep -v '^running with root privileges' "$work/lintian.log" || true
 # Both programs hardened in the ways every release's dpkg-buildflags offers
 # (newer ones add more; hardening-check then reports those too), and every
 # compiler and linker call with the flags.
-hardening-check "$work"/unpacked/usr/bin/* >"$work/hardening" || true
+hardening-check "$root"/usr/bin/* >"$work/hardening" || true
 for feature in 'Position Independent Executable: yes' 'Stack protected: yes' \
   'Fortify Source functions: \(yes\|unknown, no protectable\)' 'Read-only relocations: yes' \
   'Immediate binding: yes'; do
@@ -105,7 +110,7 @@ done
 blhc "$out/quasi-demos_${version}_$arch.build" || fail "blhc"
 
 # The copyright file carries the holder and the text of LICENSE.
-doc=$work/unpacked/usr/share/doc/quasi-demos
+doc=$root/usr/share/doc/quasi-demos
 licence=$source_dir/LICENSE
 grep -qxF "Copyright: $(sed -n 's/^Copyright (c) //p' "$licence")" "$doc/copyright" ||
   fail "copyright names another holder than LICENSE"
@@ -113,18 +118,7 @@ diff -u <(sed '1,/^Copyright (c) /d; /./,$!d' "$licence") \
   <(awk -v RS= '/^License: Expat\n/' "$doc/copyright" | sed '1d; s/^ \.$//; s/^ //') ||
   fail "copyright: licence text"
 
-# --- install into a scratch root ----------------------------------------
-
-mkdir -p "$root/var/lib/dpkg/info" "$root/var/lib/dpkg/updates" "$root/var/lib/dpkg/triggers"
-cp /var/lib/dpkg/status "$root/var/lib/dpkg/status"
-touch "$root/var/lib/dpkg/available"
-# The copied database lists the installed packages; give each an empty file
-# list, since their files are not in the scratch root.
-dpkg-query -W -f='${db:Status-Abbrev} ${binary:Package}\n' |
-  awk '$1 ~ /^.i/ {print $2}' |
-  while read -r package; do : >"$root/var/lib/dpkg/info/$package.list"; done
-dpkg --root="$root" -i "$deb" >"$work/dpkg.log" 2>&1 ||
-  { cat "$work/dpkg.log" >&2; fail "dpkg -i"; }
+# --- what the package puts in place ---------------------------------------
 
 # Value of the one-line XML element $1 in file $2.
 xml_element() {
@@ -151,11 +145,11 @@ for program_name in deriraredeve webtemper; do
   [ "$(xml_element binary "$metainfo")" = "$program_name" ] || fail "$metainfo: binary"
   grep -q "<release version=\"$version\"" "$metainfo" || fail "$metainfo: no release $version"
   entry=$root/usr/share/applications/$(xml_element launchable "$metainfo")
-  [ -f "$entry" ] || fail "$metainfo launches $entry, which is not installed"
+  [ -f "$entry" ] || fail "$metainfo launches $entry, which the package does not ship"
   desktop-file-validate "$entry" || fail "$entry"
   command=$(sed -n 's/^Exec=//p' "$entry")
   icon=$(sed -n 's/^Icon=//p' "$entry")
-  [ -x "$root/usr/bin/$command" ] || fail "$entry runs $command, which is not installed"
+  [ -x "$root/usr/bin/$command" ] || fail "$entry runs $command, which the package does not ship"
   [ -f "$root/usr/share/icons/hicolor/scalable/apps/$icon.svg" ] || fail "no icon $icon"
   zcat "$root/usr/share/man/man6/$program_name.6.gz" | grep -q "^\.TH .* \"quasi-demos $version\"" ||
     fail "manual page $program_name.6: not version $version"
@@ -164,7 +158,7 @@ for program_name in deriraredeve webtemper; do
   if ldd "$root/usr/bin/$program_name" | grep 'not found'; then fail "$program_name: missing library"; fi
 done
 
-# --- run the installed programs -------------------------------------------
+# --- run the packaged programs --------------------------------------------
 
 Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/display" 2>"$work/xvfb.log" &
 server=$!
@@ -177,11 +171,4 @@ export DISPLAY=:$(cat "$work/display")
 
 "$source_dir/debian/tests/show-and-quit" "$root/usr/bin"
 
-# --- remove ---------------------------------------------------------------
-
-dpkg --root="$root" -r quasi-demos >"$work/dpkg.log" 2>&1 ||
-  { cat "$work/dpkg.log" >&2; fail "dpkg -r"; }
-left=$(find "$root" -path "$root/var" -prune -o -mindepth 1 -print)
-[ -z "$left" ] || fail "left after removal: $left"
-if dpkg --root="$root" -s quasi-demos >/dev/null 2>&1; then fail "still registered after removal"; fi
 echo "package test passed"
