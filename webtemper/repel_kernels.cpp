@@ -40,8 +40,8 @@ int kernel_in_use = -1; // the best one, once the first step has asked
 
 const char *repel_kernel_name(int kernel)
 {
-    static const char *const names[REPEL_KERNEL_COUNT] = {"scalar", "sse2", "avx2", "avx512",
-                                                          "neon"};
+    static const char *const names[REPEL_KERNEL_COUNT] = {
+        "scalar", "sse2", "avx2", "avx2_reciprocal", "avx512_reciprocal", "avx512", "neon"};
     return names[kernel];
 }
 
@@ -54,8 +54,10 @@ bool repel_kernel_supported(int kernel)
     case REPEL_SSE2:
         return true;
     case REPEL_AVX2:
+    case REPEL_AVX2_RECIPROCAL:
         return __builtin_cpu_supports("avx2");
     case REPEL_AVX512:
+    case REPEL_AVX512_RECIPROCAL:
         return __builtin_cpu_supports("avx512f");
 #elif defined(__aarch64__)
     case REPEL_NEON:
@@ -89,8 +91,12 @@ void run_repel_kernel(const repel_arrays &a)
         return repel_pairs_sse2(a);
     case REPEL_AVX2:
         return repel_pairs_avx2(a);
+    case REPEL_AVX2_RECIPROCAL:
+        return repel_pairs_avx2_reciprocal(a);
     case REPEL_AVX512:
         return repel_pairs_avx512(a);
+    case REPEL_AVX512_RECIPROCAL:
+        return repel_pairs_avx512_reciprocal(a);
 #elif defined(__aarch64__)
     case REPEL_NEON:
         return repel_pairs_neon(a);

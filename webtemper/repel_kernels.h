@@ -7,6 +7,10 @@ enum {
     REPEL_SCALAR, // portable C++, one vertex a block
     REPEL_SSE2,   // 4 vertices a block
     REPEL_AVX2,   // 8
+    // Divide through one division in double per pair, not three in float.
+    REPEL_AVX2_RECIPROCAL,
+    REPEL_AVX512_RECIPROCAL,
+    // Estimates half the distances with the multipliers.
     REPEL_AVX512, // 16
     REPEL_NEON,   // 4, on aarch64
     REPEL_KERNEL_COUNT,
