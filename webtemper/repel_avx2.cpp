@@ -23,12 +23,10 @@ struct avx2_lanes {
     static half widen_high(floats a) { return _mm256_cvtps_pd(_mm256_extractf128_ps(a, 1)); }
     static half add(half a, half b) { return _mm256_add_pd(a, b); }
     static half mul(half a, half b) { return _mm256_mul_pd(a, b); }
-    static __m128 narrow(half a) { return _mm256_cvtpd_ps(a); }
-    static floats join(__m128 low, __m128 high) { return _mm256_set_m128(high, low); }
-    static half inverse(half a) { return _mm256_div_pd(_mm256_set1_pd(1), a); }
     static floats root(half low, half high)
     {
-        return join(narrow(_mm256_sqrt_pd(low)), narrow(_mm256_sqrt_pd(high)));
+        return _mm256_set_m128(_mm256_cvtpd_ps(_mm256_sqrt_pd(high)),
+                               _mm256_cvtpd_ps(_mm256_sqrt_pd(low)));
     }
 
     static mask is_zero(floats a) { return _mm256_cmp_ps(a, _mm256_setzero_ps(), _CMP_EQ_OQ); }
@@ -67,12 +65,4 @@ struct avx2_lanes {
 void repel_pairs_avx2(const repel_arrays &a)
 {
     repel_pairs<avx2_lanes>(a);
-}
-
-void repel_pairs_avx2_reciprocal(const repel_arrays &a)
-{
-    if (estimable_positions(a))
-        repel_pairs<reciprocal_lanes<avx2_lanes>>(a);
-    else
-        repel_pairs<avx2_lanes>(a);
 }

@@ -23,7 +23,6 @@ void run_repel_kernel(const repel_arrays &a);
 // The kernels that run_repel_kernel picks from, besides the portable one.
 void repel_pairs_sse2(const repel_arrays &a);
 void repel_pairs_avx2(const repel_arrays &a);
-void repel_pairs_avx2_reciprocal(const repel_arrays &a);
 void repel_pairs_avx512(const repel_arrays &a);
 void repel_pairs_avx512_reciprocal(const repel_arrays &a);
 void repel_pairs_neon(const repel_arrays &a);
