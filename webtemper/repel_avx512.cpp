@@ -1,4 +1,5 @@
-// The pair kernel with AVX-512: sixteen vertices a block.
+// The pair kernels with AVX-512, sixteen vertices a block: one that
+// estimates half the distances, one that divides through 1 / d in double.
 #include "repel_block.h"
 
 #include <immintrin.h>

@@ -115,13 +115,13 @@ void run_repel_trial(int kernel, int n)
     std::vector<float> work(4 * padded);
     float *x = work.data();
     float *y = x + padded;
-    // Spread over the layout rectangle without drand48, whose sequence
+    // Spread over the 4:3 layout rectangle without drand48, whose sequence
     // belongs to the graph.
     for (int i = 0; i < n; i++) {
         float t = i * 0.618034f;
         x[i] = (t - std::floor(t)) * 2.5f - 1.25f;
         y[i] = 2.0f * i / n - 1;
     }
-    float k = sqrtf(8 / 3.0f / n);
+    float k = sqrtf(16 / 3.0f / n);
     run_kernel(kernel, {x, y, y + padded, y + 2 * padded, n, k, k * k});
 }
