@@ -6,6 +6,8 @@
 #include "commands.h"
 #include "graph.h"
 #include "render.h"
+#include "repel_kernels.h"
+#include "repel_timing.h"
 #include "startup_check.h"
 
 #include <SDL.h>
@@ -58,6 +60,8 @@ int main()
     SDL_ShowCursor(SDL_DISABLE);
     SDL_EnableKeyRepeat(REPEAT_DELAY, REPEAT_INTERVAL);
     srand48(time(nullptr));
+    // Every pair kernel gives the same layout; take the fastest here.
+    use_repel_kernel(fastest_repel_kernel());
     setup_circle_list();
     print_docs();
     // The screen's 4:3 shape; the graph is still empty.

@@ -1,4 +1,5 @@
-// The pair kernel with AVX-512: sixteen vertices a block.
+// The pair kernels with AVX-512, sixteen vertices a block: one that
+// estimates half the distances, one that divides through 1 / d in double.
 #include "repel_block.h"
 
 #include <immintrin.h>
@@ -42,6 +43,7 @@ struct avx512_lanes {
         return _mm512_castpd_ps(_mm512_maskz_insertf64x4(
             ALL_DOUBLES, _mm512_castpd256_pd512(_mm256_castps_pd(low)), _mm256_castps_pd(high), 1));
     }
+    static half inverse(half a) { return _mm512_div_pd(_mm512_set1_pd(1), a); }
     static __m256 exact_root(half a) { return narrow(_mm512_maskz_sqrt_pd(ALL_DOUBLES, a)); }
     static floats root(half low, half high) { return join(exact_root(low), exact_root(high)); }
 
@@ -131,30 +133,20 @@ struct avx512_estimating_lanes : avx512_lanes {
     }
 };
 
-// Coordinates of 0 or of a size from 2^-100 to 2^100 keep every nonzero
-// distance between 2^-123 and 2^102.
-bool estimable(float c)
-{
-    const float low = 0x1p-100f; // layout units
-    const float high = 0x1p100f; // layout units
-    float size = c < 0 ? -c : c;
-    return size == 0 || (size >= low && size <= high);
-}
-
-bool estimable_positions(const repel_arrays &a)
-{
-    for (int i = 0; i < a.n; i++)
-        if (!estimable(a.x[i]) || !estimable(a.y[i]))
-            return false;
-    return true;
-}
-
 } // namespace
 
 void repel_pairs_avx512(const repel_arrays &a)
 {
     if (estimable_positions(a))
         repel_pairs<avx512_estimating_lanes>(a);
+    else
+        repel_pairs<avx512_lanes>(a);
+}
+
+void repel_pairs_avx512_reciprocal(const repel_arrays &a)
+{
+    if (estimable_positions(a))
+        repel_pairs<reciprocal_lanes<avx512_lanes>>(a);
     else
         repel_pairs<avx512_lanes>(a);
 }

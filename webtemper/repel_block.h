@@ -24,6 +24,7 @@ void run_repel_kernel(const repel_arrays &a);
 void repel_pairs_sse2(const repel_arrays &a);
 void repel_pairs_avx2(const repel_arrays &a);
 void repel_pairs_avx512(const repel_arrays &a);
+void repel_pairs_avx512_reciprocal(const repel_arrays &a);
 void repel_pairs_neon(const repel_arrays &a);
 
 // Why visiting each unordered pair once gives the bits of one visit per
@@ -150,6 +151,40 @@ template <class L> inline void repel_row(const repel_arrays &a, int i0, const fl
         repel_tile<L>(a, j0, xi, yi, &sx, &sy);
     L::store(a.sum_x + i0, sx);
     L::store(a.sum_y + i0, sy);
+}
+
+// A layer L whose three divisions by d go through one division in double,
+// 1 / d: which needs L::narrow, each half rounded to float, L::join of two
+// halves, and L::inverse of a half. Within 2^-52 of the quotient after the
+// two roundings, the product rounds to float as the division does, since a
+// quotient of two floats lies at least 2^-49 (relative) from every midpoint
+// between floats, unless it is subnormal: valid only for arrays that
+// estimable_positions accepts.
+template <class L> struct reciprocal_lanes : L {
+    static typename L::floats div(typename L::floats a, typename L::floats d)
+    {
+        // The compiler computes the inverses once for the three calls.
+        return L::join(L::narrow(L::mul(L::widen_low(a), L::inverse(L::widen_low(d)))),
+                       L::narrow(L::mul(L::widen_high(a), L::inverse(L::widen_high(d)))));
+    }
+};
+
+// Coordinates and k² of 0 or of a size from 2^-40 to 2^40 keep every
+// nonzero distance, sum of squares and quotient of a push normal.
+inline bool estimable(float c)
+{
+    const float low = 0x1p-40f; // layout units
+    const float high = 0x1p40f; // layout units
+    float size = c < 0 ? -c : c;
+    return size == 0 || (size >= low && size <= high);
+}
+
+inline bool estimable_positions(const repel_arrays &a)
+{
+    for (int i = 0; i < a.n; i++)
+        if (!estimable(a.x[i]) || !estimable(a.y[i]))
+            return false;
+    return estimable(a.k2);
 }
 
 template <class L> void repel_pairs(const repel_arrays &a)

@@ -4,6 +4,7 @@
 #include "repel_kernels.h"
 
 #include <cmath>
+#include <vector>
 
 namespace {
 
@@ -40,8 +41,8 @@ int kernel_in_use = -1; // the best one, once the first step has asked
 
 const char *repel_kernel_name(int kernel)
 {
-    static const char *const names[REPEL_KERNEL_COUNT] = {"scalar", "sse2", "avx2", "avx512",
-                                                          "neon"};
+    static const char *const names[REPEL_KERNEL_COUNT] = {
+        "scalar", "sse2", "avx2", "avx512_reciprocal", "avx512", "neon"};
     return names[kernel];
 }
 
@@ -56,6 +57,7 @@ bool repel_kernel_supported(int kernel)
     case REPEL_AVX2:
         return __builtin_cpu_supports("avx2");
     case REPEL_AVX512:
+    case REPEL_AVX512_RECIPROCAL:
         return __builtin_cpu_supports("avx512f");
 #elif defined(__aarch64__)
     case REPEL_NEON:
@@ -79,11 +81,9 @@ void use_repel_kernel(int kernel)
     kernel_in_use = kernel;
 }
 
-void run_repel_kernel(const repel_arrays &a)
+static void run_kernel(int kernel, const repel_arrays &a)
 {
-    if (kernel_in_use < 0)
-        kernel_in_use = best_repel_kernel();
-    switch (kernel_in_use) {
+    switch (kernel) {
 #if defined(__x86_64__)
     case REPEL_SSE2:
         return repel_pairs_sse2(a);
@@ -91,6 +91,8 @@ void run_repel_kernel(const repel_arrays &a)
         return repel_pairs_avx2(a);
     case REPEL_AVX512:
         return repel_pairs_avx512(a);
+    case REPEL_AVX512_RECIPROCAL:
+        return repel_pairs_avx512_reciprocal(a);
 #elif defined(__aarch64__)
     case REPEL_NEON:
         return repel_pairs_neon(a);
@@ -98,4 +100,28 @@ void run_repel_kernel(const repel_arrays &a)
     default:
         return repel_pairs<scalar_lanes>(a);
     }
+}
+
+void run_repel_kernel(const repel_arrays &a)
+{
+    if (kernel_in_use < 0)
+        kernel_in_use = best_repel_kernel();
+    run_kernel(kernel_in_use, a);
+}
+
+void run_repel_trial(int kernel, int n)
+{
+    int padded = (n + REPEL_BLOCK_MAX - 1) / REPEL_BLOCK_MAX * REPEL_BLOCK_MAX;
+    std::vector<float> work(4 * padded);
+    float *x = work.data();
+    float *y = x + padded;
+    // Spread over the 4:3 layout rectangle without drand48, whose sequence
+    // belongs to the graph.
+    for (int i = 0; i < n; i++) {
+        float t = i * 0.618034f;
+        x[i] = (t - std::floor(t)) * 2.5f - 1.25f;
+        y[i] = 2.0f * i / n - 1;
+    }
+    float k = sqrtf(16 / 3.0f / n);
+    run_kernel(kernel, {x, y, y + padded, y + 2 * padded, n, k, k * k});
 }

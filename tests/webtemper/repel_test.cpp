@@ -213,8 +213,9 @@ TEST_P(repel, extreme_geometry_matches_the_plain_repulsion)
 // Distances exactly halfway between two floats, from Pythagorean triples
 // (p² - q², 2pq, p² + q²) with an odd hypotenuse of 25 bits, in every lane
 // of a block, and one float step beside them: a distance that is not
-// rounded once from the exact root rounds the wrong way there.
-TEST_P(repel, distances_at_float_midpoints_match_the_plain_repulsion)
+// rounded once from the exact root rounds the wrong way there. Then
+// quotients halfway between two subnormal floats.
+TEST_P(repel, distances_and_quotients_at_float_midpoints_match_the_plain_repulsion)
 {
     reset_graph();
     srand48(64);
@@ -241,6 +242,29 @@ TEST_P(repel, distances_at_float_midpoints_match_the_plain_repulsion)
         place(v, v->x, nextafterf(v->y, i % 2 ? INFINITY : 0));
     }
     ASSERT_TRUE(repel_matches_plain()) << "next to midpoints";
+
+    // Two vertices whose dx / d or k² / d lies exactly halfway between two
+    // subnormal floats, where a product with 1 / d rounds the wrong way:
+    // near a tiny coordinate, with a huge one, and with a tiny k².
+    struct pair_case {
+        rect box;
+        float x0, x1, y1;
+    };
+    const pair_case cases[] = {
+        {{-0x1p17f, 0x1p17f, -0x1p17f, 0x1p17f}, 0x1p-100f, 0x1p-100f + 147 * 0x1p-123f,
+         49 * 0x1p27f},
+        {{-0x1p47f, 0x1p47f, -0x1p47f, 0x1p47f}, 0x1p-40f, 0x1p-40f + 147 * 0x1p-63f, 49 * 0x1p87f},
+        {{0, 35 * 0x1p-61f, 0, 35 * 0x1p-62f}, 1, 1, 245 * 0x1p26f},
+    };
+    for (const pair_case &c : cases) {
+        reset_graph();
+        push_vertex();
+        push_vertex();
+        bbox = c.box;
+        place(first_vertex, c.x0, 0);
+        place(nth_vertex(1), c.x1, c.y1);
+        ASSERT_TRUE(repel_matches_plain()) << "subnormal quotient, bbox x to " << c.box.xmax;
+    }
 }
 
 // An inverted bbox makes k NaN, and coincident vertices then add the NaNs k
