@@ -73,6 +73,12 @@ TEST(lattice_walk, full_depth_frame_counts)
     EXPECT_EQ(visited, 3761);
     EXPECT_EQ(accepted, 946);
     EXPECT_EQ(drawn, 989);
+    // Every coordinate and colour of the frame, the same bits on every
+    // architecture: pinned as computed on x86-64.
+    std::vector<double> args;
+    for (const gl_call &call : gl_calls)
+        args.insert(args.end(), call.args.begin(), call.args.end());
+    EXPECT_EQ(bits_hash(args), 0xad7269447c3ca3e6u);
     RecordProperty("visited", visited);
     RecordProperty("accepted", accepted);
     RecordProperty("tiles_offered", 10 * accepted);

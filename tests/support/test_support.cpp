@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <sys/wait.h>
 
 ::testing::AssertionResult is_near(double expected, double actual, double tolerance)
@@ -48,4 +49,33 @@ child_result finish_captured_child(int pid, int out_fd, int err_fd)
     int status = 0;
     waitpid(pid, &status, 0);
     return {status, read_all(out_fd), read_all(err_fd)};
+}
+
+static uint64_t add_bits(uint64_t hash, uint64_t bits, int bytes)
+{
+    for (int i = 0; i < bytes; i++)
+        hash = (hash ^ ((bits >> (8 * i)) & 0xff)) * 0x100000001b3u;
+    return hash;
+}
+
+uint64_t bits_hash(const std::vector<float> &values)
+{
+    uint64_t hash = 0xcbf29ce484222325u;
+    for (float value : values) {
+        uint32_t bits;
+        std::memcpy(&bits, &value, sizeof bits);
+        hash = add_bits(hash, bits, 4);
+    }
+    return hash;
+}
+
+uint64_t bits_hash(const std::vector<double> &values)
+{
+    uint64_t hash = 0xcbf29ce484222325u;
+    for (double value : values) {
+        uint64_t bits;
+        std::memcpy(&bits, &value, sizeof bits);
+        hash = add_bits(hash, bits, 8);
+    }
+    return hash;
 }

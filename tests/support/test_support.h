@@ -5,13 +5,21 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 #include <unistd.h>
+#include <vector>
 
 // The tolerance for values that are computed, not promised exactly.
 constexpr double TOLERANCE = 1e-9;
 
 ::testing::AssertionResult is_near(double expected, double actual, double tolerance = TOLERANCE);
+
+// FNV-1a over the values' bit patterns, each taken from its least
+// significant byte up: equal on every architecture, big-endian ones too,
+// exactly when the values are the same bits.
+uint64_t bits_hash(const std::vector<float> &values);
+uint64_t bits_hash(const std::vector<double> &values);
 
 struct child_result {
     int status;       // as waitpid reports it
