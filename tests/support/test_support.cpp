@@ -58,24 +58,24 @@ static uint64_t add_bits(uint64_t hash, uint64_t bits, int bytes)
     return hash;
 }
 
-uint64_t bits_hash(const std::vector<float> &values)
+template <class Bits, class Float> static uint64_t hash_bits(const std::vector<Float> &values)
 {
+    static_assert(sizeof(Bits) == sizeof(Float));
     uint64_t hash = 0xcbf29ce484222325u;
-    for (float value : values) {
-        uint32_t bits;
+    for (Float value : values) {
+        Bits bits;
         std::memcpy(&bits, &value, sizeof bits);
-        hash = add_bits(hash, bits, 4);
+        hash = add_bits(hash, bits, sizeof bits);
     }
     return hash;
 }
 
+uint64_t bits_hash(const std::vector<float> &values)
+{
+    return hash_bits<uint32_t>(values);
+}
+
 uint64_t bits_hash(const std::vector<double> &values)
 {
-    uint64_t hash = 0xcbf29ce484222325u;
-    for (double value : values) {
-        uint64_t bits;
-        std::memcpy(&bits, &value, sizeof bits);
-        hash = add_bits(hash, bits, 8);
-    }
-    return hash;
+    return hash_bits<uint64_t>(values);
 }
