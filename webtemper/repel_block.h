@@ -30,9 +30,11 @@ void repel_pairs_neon(const repel_arrays &a);
 // Why visiting each unordered pair once gives the bits of one visit per
 // ordered pair. The push of j on i is exactly the negation of the push of i
 // on j: IEEE subtraction and division round symmetrically and the distance
-// is even. A NaN push comes only from 0 × inf or inf / inf, which give the
-// one default NaN whatever the signs; so the later vertex subtracts the push
-// rather than adding its negation, which would flip the sign of a NaN.
+// is even. A NaN push comes only from 0 × inf or inf / inf, which in
+// hardware floating point give the one default NaN whatever the signs; so
+// the later vertex subtracts the push rather than adding its negation, which
+// would flip the sign of a NaN. (armel's software floating point may pass an
+// operand's NaN on instead; a vertex whose push is NaN never moves.)
 //
 // Each vertex must still add its pushes in list order, as float addition is
 // not associative. A block of W vertices sits in the lanes of a vector;
