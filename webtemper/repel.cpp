@@ -13,14 +13,9 @@ static float *sum_x;
 static float *sum_y;
 static int work_capacity; // floats in each array
 
-static int padded_count(int n)
-{
-    return (n + REPEL_BLOCK_MAX - 1) / REPEL_BLOCK_MAX * REPEL_BLOCK_MAX;
-}
-
 static void reserve_work(int n)
 {
-    int padded = padded_count(n);
+    int padded = repel_padded_count(n);
     if (padded <= work_capacity)
         return;
     int capacity = padded > 2 * work_capacity ? padded : 2 * work_capacity;
@@ -41,7 +36,7 @@ static void gather_positions(int n)
         pos_x[i] = v->x;
         pos_y[i] = v->y;
     }
-    int padded = padded_count(n);
+    int padded = repel_padded_count(n);
     for (; i < padded; i++) {
         pos_x[i] = 0;
         pos_y[i] = 0;

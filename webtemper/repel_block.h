@@ -16,6 +16,12 @@ struct repel_arrays {
 
 constexpr int REPEL_BLOCK_MAX = 16; // vertices in the widest layer's vector
 
+// n rounded up to whole blocks of the widest layer: the arrays' length.
+inline int repel_padded_count(int n)
+{
+    return (n + REPEL_BLOCK_MAX - 1) / REPEL_BLOCK_MAX * REPEL_BLOCK_MAX;
+}
+
 // Adds to sum_x and sum_y the pushes on every vertex with the kernel in
 // use: the widest this CPU runs, unless use_repel_kernel chose another.
 void run_repel_kernel(const repel_arrays &a);

@@ -111,7 +111,7 @@ void run_repel_kernel(const repel_arrays &a)
 
 void run_repel_trial(int kernel, int n)
 {
-    int padded = (n + REPEL_BLOCK_MAX - 1) / REPEL_BLOCK_MAX * REPEL_BLOCK_MAX;
+    int padded = repel_padded_count(n);
     std::vector<float> work(4 * padded);
     float *x = work.data();
     float *y = x + padded;
