@@ -72,6 +72,12 @@ void screenshot::save_ppm(const std::string &path) const
     fclose(f);
 }
 
+void PrintTo(const screenshot &shot, std::ostream *out)
+{
+    *out << shot.width << "x" << shot.height << " with " << shot.count_not_black()
+         << " pixels not black";
+}
+
 static int temporary_output()
 {
     const char *folder = getenv("TMPDIR");

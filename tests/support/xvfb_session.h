@@ -28,6 +28,9 @@ struct screenshot {
     void save_ppm(const std::string &path) const;
 };
 
+// Failure messages show a screenshot's size and lit pixels, not its bytes.
+void PrintTo(const screenshot &shot, std::ostream *out);
+
 // What X shows of a program's window set-up.
 struct window_view {
     std::string title, icon_title;  // of the window that has a name; "" if none
