@@ -10,8 +10,6 @@
 #include <string>
 #include <sys/wait.h>
 
-constexpr double END_WAIT = 5;  // seconds: "promptly", with room for a slow build
-
 struct program_case {
     const char *name;
     const char *binary;
@@ -42,7 +40,7 @@ struct process_end : xvfb_test, ::testing::WithParamInterface<program_case> {
     void expect_quit_on(int signal_number)
     {
         ASSERT_EQ(kill(program.pid, signal_number), 0);
-        expect_clean_exit(END_WAIT, GetParam().out);
+        expect_clean_exit(EXIT_LIMIT, GetParam().out);
     }
 };
 
@@ -59,7 +57,7 @@ TEST_P(process_end, sigterm_quits_like_q)
 TEST_P(process_end, lost_display_ends_the_program_with_a_failure_status)
 {
     kill_server();
-    ASSERT_TRUE(wait_for_exit(END_WAIT)) << "still running without its display";
+    ASSERT_TRUE(wait_for_exit(EXIT_LIMIT)) << "still running without its display";
     EXPECT_TRUE(WIFEXITED(program.status) && WEXITSTATUS(program.status) != 0)
         << "status " << program.status << ", stderr: " << program.err;
     EXPECT_EQ(program.out, GetParam().out);

@@ -72,11 +72,19 @@ void screenshot::save_ppm(const std::string &path) const
     fclose(f);
 }
 
+void PrintTo(const screenshot &shot, std::ostream *out)
+{
+    *out << shot.width << "x" << shot.height << " with " << shot.count_not_black()
+         << " pixels not black";
+}
+
 static int temporary_output()
 {
-    char name[] = "/tmp/e2e-output-XXXXXX";
-    int fd = mkstemp(name);
-    unlink(name);
+    const char *folder = getenv("TMPDIR");
+    std::string name = std::string(folder != nullptr && *folder != 0 ? folder : "/tmp") +
+                       "/e2e-output-XXXXXX";
+    int fd = mkstemp(name.data());
+    unlink(name.c_str());
     return fd;
 }
 
@@ -126,22 +134,23 @@ static bool server_answers(int display, double seconds)
     return false;
 }
 
-void xvfb_test::SetUp()
+pid_t start_xvfb(const std::string &size, const std::vector<std::string> &options, int *display)
 {
     int fds[2];
-    ASSERT_EQ(pipe(fds), 0);
-    server = fork();
-    ASSERT_GE(server, 0);
-    if (server == 0) {
+    *display = -1;
+    if (pipe(fds) != 0)
+        return -1;
+    pid_t pid = fork();
+    if (pid == 0) {
         close(fds[0]);
         int null_fd = open("/dev/null", O_RDWR);
         dup2(null_fd, STDIN_FILENO);
         dup2(null_fd, STDOUT_FILENO);
         dup2(null_fd, STDERR_FILENO);
         std::vector<std::string> arguments = {"Xvfb", "-displayfd", std::to_string(fds[1]),
-                                              "-screen", "0", "1024x768x24", "-nolisten",
+                                              "-screen", "0", size + "x24", "-nolisten",
                                               "tcp", "-noreset"};
-        arguments.insert(arguments.end(), server_options.begin(), server_options.end());
+        arguments.insert(arguments.end(), options.begin(), options.end());
         std::vector<char *> argv;
         for (std::string &argument : arguments)
             argv.push_back(argument.data());
@@ -150,18 +159,26 @@ void xvfb_test::SetUp()
         _exit(127);
     }
     close(fds[1]);
-    display = read_display_number(fds[0], 30);
+    if (pid > 0)
+        *display = read_display_number(fds[0], stretched(30));
     close(fds[0]);
+    if (*display >= 0 && !server_answers(*display, stretched(30)))
+        *display = -1;
+    return pid;
+}
+
+void xvfb_test::SetUp()
+{
+    server = start_xvfb(screen_size, server_options, &display);
     ASSERT_GE(display, 0) << "Xvfb did not start";
     display_name = ":" + std::to_string(display);
-    ASSERT_TRUE(server_answers(display, 30)) << "Xvfb does not answer on " << display_name;
     observer = XOpenDisplay(display_name.c_str());
     ASSERT_NE(observer, nullptr);
     XSelectInput(observer, DefaultRootWindow(observer), SubstructureNotifyMask);
     XSync(observer, False);
 }
 
-static void stop_process(pid_t pid, int signal_number)
+void stop_process(pid_t pid, int signal_number)
 {
     if (pid <= 0)
         return;
@@ -180,12 +197,7 @@ void xvfb_test::close_observer()
 void xvfb_test::TearDown()
 {
     close_observer();
-    if (program.pid > 0 && program.status == -1)
-        stop_process(program.pid, SIGKILL);
-    for (int fd : {program.out_fd, program.err_fd}) {
-        if (fd >= 0)
-            close(fd);
-    }
+    stop_program(program);
     stop_process(server, SIGTERM);
     server = -1;
 }
@@ -237,11 +249,29 @@ static pid_t spawn(const std::string &path, const std::vector<std::string> &env,
     return pid;
 }
 
+program_run start_program_on(const std::string &path, const std::vector<std::string> &env)
+{
+    program_run run;
+    run.out_fd = temporary_output();
+    run.err_fd = temporary_output();
+    run.pid = spawn(path, env, run.out_fd, run.err_fd);
+    return run;
+}
+
+void stop_program(program_run &run)
+{
+    if (run.pid > 0 && run.status == -1)
+        stop_process(run.pid, SIGKILL);
+    for (int fd : {run.out_fd, run.err_fd}) {
+        if (fd >= 0)
+            close(fd);
+    }
+    run.out_fd = run.err_fd = -1;
+}
+
 void xvfb_test::start_program(const std::string &path)
 {
-    program.out_fd = temporary_output();
-    program.err_fd = temporary_output();
-    program.pid = spawn(path, {"DISPLAY=" + display_name}, program.out_fd, program.err_fd);
+    program = start_program_on(path, {"DISPLAY=" + display_name});
 }
 
 void xvfb_test::start_program_with_default_signals(const std::string &path)
@@ -268,30 +298,41 @@ static bool wait_for(program_run &run, double seconds)
     return false;
 }
 
+bool wait_for_exit(program_run &run, double seconds)
+{
+    return wait_for(run, seconds);
+}
+
 bool xvfb_test::wait_for_exit(double seconds)
 {
     return wait_for(program, seconds);
 }
 
-void xvfb_test::expect_clean_exit(double seconds, const std::string &out)
+void expect_clean_exit(program_run &run, double seconds, const std::string &out)
 {
-    ASSERT_TRUE(wait_for_exit(seconds)) << "still running";
-    EXPECT_TRUE(WIFEXITED(program.status) && WEXITSTATUS(program.status) == 0)
-        << "status " << program.status << ", stderr: " << program.err;
-    EXPECT_EQ(program.out, out);
-    EXPECT_EQ(program.err, "");
+    ASSERT_TRUE(wait_for(run, seconds)) << "still running";
+    EXPECT_TRUE(WIFEXITED(run.status) && WEXITSTATUS(run.status) == 0)
+        << "status " << run.status << ", stderr: " << run.err;
+    EXPECT_EQ(run.out, out);
+    EXPECT_EQ(run.err, "");
 }
 
-screenshot xvfb_test::take_screenshot()
+void xvfb_test::expect_clean_exit(double seconds, const std::string &out)
+{
+    ::expect_clean_exit(program, seconds, out);
+}
+
+screenshot take_screenshot(const screen_view &view)
 {
     screenshot shot;
-    Display *x = XOpenDisplay(display_name.c_str());
+    Display *x = XOpenDisplay(view.display.c_str());
     if (x == nullptr)
         return shot;
-    Window root = DefaultRootWindow(x);
+    Window window = view.window != 0 ? view.window : DefaultRootWindow(x);
     XWindowAttributes attributes;
-    XGetWindowAttributes(x, root, &attributes);
-    XImage *image = XGetImage(x, root, 0, 0, attributes.width, attributes.height, AllPlanes, ZPixmap);
+    XImage *image = nullptr;
+    if (XGetWindowAttributes(x, window, &attributes))
+        image = XGetImage(x, window, 0, 0, attributes.width, attributes.height, AllPlanes, ZPixmap);
     if (image != nullptr) {
         shot.width = attributes.width;
         shot.height = attributes.height;
@@ -306,49 +347,95 @@ screenshot xvfb_test::take_screenshot()
     return shot;
 }
 
-bool xvfb_test::wait_for_picture(double seconds)
+screenshot xvfb_test::take_screenshot()
 {
-    seconds = stretched(seconds);
+    return ::take_screenshot({display_name});
+}
+
+// Shots this far apart see the next frame even in a slow sanitizer build.
+static int frame_interval_ms()
+{
+    return 150 * E2E_TIME_SCALE;
+}
+
+// Waits until `stable_needed` shots in a row, a frame time apart, show the
+// same picture that is not all black. Stops early when the program, if
+// given, ends.
+static bool settle(const screen_view &view, int stable_needed, double seconds, screenshot *last,
+                   program_run *run = nullptr)
+{
     auto start = std::chrono::steady_clock::now();
-    do {
-        if (take_screenshot().count_not_black() > 0)
-            return true;
-        if (wait_for(program, 0)) {
-            ADD_FAILURE() << "the program ended with status " << program.status
-                          << ", stderr: " << program.err;
+    *last = take_screenshot(view);
+    for (int stable = 0; stable < stable_needed;) {
+        if (seconds_since(start) > stretched(seconds))
+            return false;
+        if (run != nullptr && wait_for(*run, 0)) {
+            ADD_FAILURE() << "the program ended with status " << run->status
+                          << ", stderr: " << run->err;
             return false;
         }
-        pause_ms(100);
-    } while (seconds_since(start) < seconds);
-    return false;
+        pause_ms(frame_interval_ms());
+        screenshot next = take_screenshot(view);
+        bool same = next == *last && !next.pixels.empty() && next.count_not_black() > 0;
+        stable = same ? stable + 1 : 0;
+        *last = std::move(next);
+    }
+    return true;
+}
+
+bool wait_for_picture(const screen_view &view, program_run &run, double seconds)
+{
+    screenshot shot;
+    return settle(view, 1, seconds, &shot, &run);
+}
+
+screenshot settled_screenshot(const screen_view &view, double seconds)
+{
+    screenshot shot;
+    if (!settle(view, 3, seconds, &shot))
+        ADD_FAILURE() << "the picture did not settle within " << stretched(seconds) << " s";
+    return shot;
+}
+
+screenshot changed_screenshot(const screen_view &view, const screenshot &before, double seconds)
+{
+    auto start = std::chrono::steady_clock::now();
+    while (take_screenshot(view) == before) {
+        if (seconds_since(start) > stretched(seconds)) {
+            ADD_FAILURE() << "the picture did not change within " << stretched(seconds) << " s";
+            return before;
+        }
+        pause_ms(frame_interval_ms() / 3);
+    }
+    return settled_screenshot(view, seconds);
+}
+
+bool xvfb_test::wait_for_picture(double seconds)
+{
+    return ::wait_for_picture({display_name}, program, seconds);
+}
+
+screenshot xvfb_test::settled_screenshot(double seconds)
+{
+    return ::settled_screenshot({display_name}, seconds);
 }
 
 bool xvfb_test::changes_from(const screenshot &before, double seconds)
 {
-    seconds = stretched(seconds);
     auto start = std::chrono::steady_clock::now();
     do {
         if (take_screenshot() != before)
             return true;
         pause_ms(100);
-    } while (seconds_since(start) < seconds);
+    } while (seconds_since(start) < stretched(seconds));
     return false;
 }
 
-screenshot xvfb_test::settled_screenshot(double seconds)
+screenshot xvfb_test::changed_by_keys(const std::vector<std::string> &keys, int delay_ms)
 {
-    // Stable for several frame times, even in a slow sanitizer build.
-    const int stable_needed = 3, interval_ms = 150 * E2E_TIME_SCALE;
-    seconds = stretched(seconds);
-    auto start = std::chrono::steady_clock::now();
-    screenshot last = take_screenshot();
-    for (int stable = 0; stable < stable_needed && seconds_since(start) < seconds;) {
-        pause_ms(interval_ms);
-        screenshot next = take_screenshot();
-        stable = next == last ? stable + 1 : 0;
-        last = std::move(next);
-    }
-    return last;
+    screenshot before = take_screenshot();
+    send_keys(keys, delay_ms);
+    return changed_screenshot({display_name}, before);
 }
 
 screenshot xvfb_test::after_keys(const std::vector<std::string> &keys)
@@ -357,19 +444,23 @@ screenshot xvfb_test::after_keys(const std::vector<std::string> &keys)
     return settled_screenshot();
 }
 
+void run_xdotool(const std::string &display, const std::string &arguments)
+{
+    std::string command = "DISPLAY=" + display + " xdotool " + arguments;
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+}
+
 void xvfb_test::send_keys(const std::vector<std::string> &keys, int delay_ms)
 {
-    std::string command = "DISPLAY=" + display_name + " xdotool key --delay " +
-                          std::to_string(delay_ms);
+    std::string arguments = "key --delay " + std::to_string(delay_ms);
     for (const std::string &key : keys)
-        command += " '" + key + "'";
-    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+        arguments += " '" + key + "'";
+    ::run_xdotool(display_name, arguments);
 }
 
 void xvfb_test::run_xdotool(const std::string &arguments)
 {
-    std::string command = "DISPLAY=" + display_name + " xdotool " + arguments;
-    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    ::run_xdotool(display_name, arguments);
 }
 
 static std::string text_property(Display *x, Window w, Atom property)
