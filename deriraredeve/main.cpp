@@ -1,7 +1,9 @@
 // deriraredeve: a five-fold quasiperiodic tiling of thick and thin rhombi,
 // recomputed every frame by cut and project from the five-dimensional
-// lattice. Start reading here: main() opens the window, do_init (tiling.h)
-// builds the state, do_draw (walk.h) draws one frame.
+// lattice. Start reading here: main() reads the command line (options.h),
+// opens the window, do_init (tiling.h) builds the state, do_draw (walk.h)
+// draws one frame.
+#include "options.h"
 #include "tiling.h"
 #include "walk.h"
 
@@ -22,7 +24,22 @@ static void fail_start(const char *what)
     exit(1);
 }
 
-static void open_window()
+// Full screen opens at the desktop's own size: no video mode is switched,
+// so none is left behind even if the program is killed, no display server
+// stretches the picture, and a screen smaller than the picture still
+// starts. do_reshape keeps the picture's shape inside.
+static void pick_size(int *width, int *height)
+{
+    const SDL_VideoInfo *desktop = SDL_GetVideoInfo();
+    // A driver that cannot tell gets the picture's own size.
+    if (desktop->current_w > 0 && desktop->current_h > 0) {
+        *width = desktop->current_w;
+        *height = desktop->current_h;
+    }
+}
+
+// Returns the screen SDL gave.
+static SDL_Surface *open_window(bool in_window)
 {
     // Without a display SDL 1.2 falls back to painting the text terminal,
     // and the SDL 2 compatibility layer to an invisible off-screen driver;
@@ -37,9 +54,23 @@ static void open_window()
         fail_start("cannot initialise SDL");
     if (SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1) != 0)
         fail_start("cannot ask for a double-buffered OpenGL context");
-    if (SDL_SetVideoMode(WIDTH, HEIGHT, 0, SDL_OPENGL | SDL_FULLSCREEN) == nullptr)
-        fail_start("cannot open the 1024x768 OpenGL window");
-    SDL_ShowCursor(SDL_DISABLE);
+    int width = WIDTH;
+    int height = HEIGHT;
+    Uint32 flags = SDL_OPENGL;
+    if (!in_window) {
+        pick_size(&width, &height);
+        flags |= SDL_FULLSCREEN;
+    }
+    SDL_Surface *screen = SDL_SetVideoMode(width, height, 0, flags);
+    if (screen == nullptr) {
+        char what[64];
+        snprintf(what, sizeof what, "cannot open the %dx%d OpenGL window", width, height);
+        fail_start(what);
+    }
+    // In a window the cursor stays, for the work beside it.
+    if (!in_window)
+        SDL_ShowCursor(SDL_DISABLE);
+    return screen;
 }
 
 static void do_event(qc_state *state, const SDL_Event *event)
@@ -73,10 +104,13 @@ static int is_quit(const SDL_Event *event)
            (event->type == SDL_KEYDOWN && event->key.keysym.sym == SDLK_q);
 }
 
-int main()
+int main(int argc, char *argv[])
 {
-    open_window();
-    do_init(&qc);
+    command_line line = read_command_line(argc, argv);
+    if (line.request != START_FULL_SCREEN && line.request != START_IN_WINDOW)
+        return answer_command_line(&line, stdout, stderr);
+    SDL_Surface *screen = open_window(line.request == START_IN_WINDOW);
+    do_init(&qc, screen->w, screen->h);
     SDL_Event event;
     for (;;) {
         if (SDL_PollEvent(&event)) {

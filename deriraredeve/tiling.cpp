@@ -37,13 +37,13 @@ static void five_fold_matrix(double *M)
     v_s_mul(LATTICE_DIM * LATTICE_DIM, M, scale);
 }
 
-void do_init(qc_state *qc)
+void do_init(qc_state *qc, int screen_width, int screen_height)
 {
     static const double offset[LATTICE_DIM] = {0.0, 0.3, -0.45, -0.1, 0.0};
     double matrix[LATTICE_DIM * LATTICE_DIM];
     five_fold_matrix(matrix);
     init_with_matrices(qc, LATTICE_DIM, matrix, offset);
-    do_reshape(WIDTH, HEIGHT);
+    do_reshape(screen_width, screen_height);
 }
 
 void init_with_matrices(qc_state *qc, unsigned n, const double *M, const double *offset)
@@ -71,18 +71,23 @@ void make_wirec(qc_state *qc)
     glEndList();
 }
 
+// The picture keeps the 4:3 shape of WIDTH x HEIGHT on any screen: as tall
+// as the screen (as wide, on a screen taller than 4:3), centred, and the
+// same view of the plane, whatever the screen's shape. The clear covers the
+// whole screen, since it ignores the viewport: the bars stay black.
 void do_reshape(int w, int h)
 {
-    glViewport(0, 0, w, h);
+    int view_w = w;
+    int view_h = h;
+    if (w * HEIGHT > h * WIDTH)
+        view_w = h * WIDTH / HEIGHT;
+    else
+        view_h = w * HEIGHT / WIDTH;
+    glViewport((w - view_w) / 2, (h - view_h) / 2, view_w, view_h);
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
-    float aspect = static_cast<float>(w) / static_cast<float>(h);
-    if (aspect < 1) {
-        float inverse = 1 / aspect;
-        gluOrtho2D(-1, 1, -inverse, inverse);
-    } else {
-        gluOrtho2D(-aspect, aspect, -1, 1);
-    }
+    const float aspect = static_cast<float>(WIDTH) / static_cast<float>(HEIGHT);
+    gluOrtho2D(-aspect, aspect, -1, 1);
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
     glClearColor(0, 0, 0, 0);

@@ -13,6 +13,8 @@ enum draw_modes : unsigned {
     DRAW_DUAL_PCOLOR = 3,
 };
 
+// The picture's own size, and the window's with --window; full screen it is
+// shown at the screen's height, in the same 4:3 shape.
 constexpr int WIDTH = 1024;  // pixels
 constexpr int HEIGHT = 768;  // pixels
 
@@ -30,9 +32,10 @@ struct qc_state {
     double *bounds;          // bound_count x perp_dim
 };
 
-// The five-fold projection and offset, then the view for WIDTH x HEIGHT.
-void do_init(qc_state *qc);
+// The five-fold projection and offset, then the view for a screen of this size.
+void do_init(qc_state *qc, int screen_width = WIDTH, int screen_height = HEIGHT);
 void init_with_matrices(qc_state *qc, unsigned n, const double *M, const double *offset);
 void make_wirec(qc_state *qc);
-// Fits [-aspect, aspect] x [-1, 1] (or its transpose when taller) to w x h.
+// Shows [-4/3, 4/3] x [-1, 1] in the largest centred 4:3 part of a w x h
+// screen, and clears the whole screen black.
 void do_reshape(int w, int h);

@@ -6,11 +6,75 @@
 #include "render.h"
 
 #include <GL/gl.h>
+#include <cstring>
 
 constexpr uint32_t ANNEAL_INTERVAL = 20;  // ms between annealing steps
 constexpr float HOT_ENOUGH = 0.06f;       // heating stops at this temperature
 constexpr float COOL_ENOUGH = 0.005f;     // cooling stops at this temperature
 constexpr float MS_PER_SECOND = 1000;
+
+// Exit statuses.
+constexpr int ANSWERED = 0;
+constexpr int USAGE_ERROR = 2;
+
+static const char USAGE[] =
+    "Usage: webtemper [--window]\n"
+    "       webtemper --help | --version\n"
+    "A random graph laid out by force-directed placement under simulated\n"
+    "annealing, full screen.\n"
+    "\n"
+    "  --window   show it in a 1024x768 window instead of full screen\n"
+    "  --help     print this help and exit\n"
+    "  --version  print the version and exit\n"
+    "\n"
+    "Keys: a add a vertex, d remove the newest, D a random one, x add an edge,\n"
+    "X remove one, r nudge, R scatter, p heat, P cool, space pause, q quit.\n"
+    "\n"
+    "More in the manual page: man webtemper\n";
+
+static command_line request_of(const char *argument)
+{
+    if (strcmp(argument, "--window") == 0)
+        return {START_IN_WINDOW, nullptr, nullptr};
+    if (strcmp(argument, "--help") == 0)
+        return {PRINT_HELP, nullptr, nullptr};
+    if (strcmp(argument, "--version") == 0)
+        return {PRINT_VERSION, nullptr, nullptr};
+    if (argument[0] == '-')
+        return {REFUSE_ARGUMENT, argument, "unknown option"};
+    return {REFUSE_ARGUMENT, argument, "unexpected argument"};
+}
+
+// One option at most: whatever follows it is refused, known or not.
+command_line read_command_line(int argc, const char *const argv[])
+{
+    if (argc < 2)
+        return {START_FULL_SCREEN, nullptr, nullptr};
+    command_line line = request_of(argv[1]);
+    if (line.request != REFUSE_ARGUMENT && argc > 2)
+        return {REFUSE_ARGUMENT, argv[2], "unexpected argument"};
+    return line;
+}
+
+int answer_command_line(const command_line *line, FILE *out, FILE *err)
+{
+    switch (line->request) {
+    case PRINT_HELP:
+        fputs(USAGE, out);
+        return ANSWERED;
+    case PRINT_VERSION:
+        fputs("webtemper " QUASI_DEMOS_VERSION "\n", out);
+        return ANSWERED;
+    case REFUSE_ARGUMENT:
+        fprintf(err, "webtemper: %s '%s'; try 'webtemper --help'\n", line->reason,
+                line->refused);
+        return USAGE_ERROR;
+    case START_FULL_SCREEN:
+    case START_IN_WINDOW:
+        break;
+    }
+    return ANSWERED;
+}
 
 loop_state start_loop(uint32_t now)
 {

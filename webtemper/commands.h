@@ -1,10 +1,27 @@
-// The program's loop state, its key table and one idle frame, written
-// without SDL so that tests can drive them with any key and any time.
-// main() owns the loop_state, feeds it key presses and calls idle_frame
-// whenever no event is pending.
+// The program's commands: its command line, its loop state, its key table
+// and one idle frame, written without SDL so that tests can drive them with
+// any arguments, any key and any time. main() reads the command line before
+// SDL starts, owns the loop_state, feeds it key presses and calls
+// idle_frame whenever no event is pending.
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
+
+enum command_request {
+    START_FULL_SCREEN,
+    START_IN_WINDOW,
+    PRINT_HELP,
+    PRINT_VERSION,
+    REFUSE_ARGUMENT,
+};
+
+struct command_line {
+    command_request request;
+    // For REFUSE_ARGUMENT: the first argument refused, and why.
+    const char *refused;
+    const char *reason;  // "unknown option" or "unexpected argument"
+};
 
 struct loop_state {
     int running;           // annealing steps are taken; space toggles it
@@ -24,6 +41,13 @@ constexpr int KEY_Q = 'q';
 constexpr int KEY_R = 'r';
 constexpr int KEY_X = 'x';
 constexpr int SHIFT_MASK = 0x1 | 0x2;  // left shift | right shift
+
+// --window, --help or --version, or nothing; anything else is refused.
+command_line read_command_line(int argc, const char *const argv[]);
+// Prints the help or the version on out, or the refusal on err, and returns
+// the exit status; for the two start requests it prints nothing. Help and
+// version need no display and open no window.
+int answer_command_line(const command_line *line, FILE *out, FILE *err);
 
 // Annealing running, no heating or cooling, both clocks at now.
 loop_state start_loop(uint32_t now);

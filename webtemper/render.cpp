@@ -19,6 +19,9 @@ constexpr float BOUNDARY_MARGIN = 0.05f;   // layout units outside bbox
 constexpr float SCALE_MARGIN = 0.05f;      // layout units, in the fit ratios
 constexpr float DRAWING_SCALE = 0.9f;      // of the fitted size
 constexpr float BOUNDARY_GREY = 0.3f;
+// The picture's shape, that of bbox: 4 wide to 3 high.
+constexpr int SHAPE_WIDTH = 4;
+constexpr int SHAPE_HEIGHT = 3;
 
 void setup_circle_list()
 {
@@ -34,9 +37,23 @@ void setup_circle_list()
     glEndList();
 }
 
+// The picture keeps its 4:3 shape on any screen: as tall as the screen (as
+// wide, on a screen taller than 4:3) and centred. glClear ignores the
+// viewport, so every frame's clear keeps the bars around it black.
+static void fit_viewport(int width, int height)
+{
+    int view_width = width;
+    int view_height = height;
+    if (width * SHAPE_HEIGHT > height * SHAPE_WIDTH)
+        view_width = height * SHAPE_WIDTH / SHAPE_HEIGHT;
+    else
+        view_height = width * SHAPE_HEIGHT / SHAPE_WIDTH;
+    glViewport((width - view_width) / 2, (height - view_height) / 2, view_width, view_height);
+}
+
 void setup_view(int width, int height)
 {
-    glViewport(0, 0, width, height);
+    fit_viewport(width, height);
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
     gluOrtho2D(bbox.xmin, bbox.xmax, bbox.ymin, bbox.ymax);

@@ -8,7 +8,8 @@
 extern unsigned circle_list;
 
 void setup_circle_list();
-// Projection of bbox onto the whole window, blending and smooth shading.
+// Projection of bbox onto the largest centred 4:3 part of a screen of this
+// size, blending and smooth shading.
 void setup_view(int width, int height);
 void draw_graph();
 void draw_boundary();

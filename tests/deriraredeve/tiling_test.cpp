@@ -49,11 +49,11 @@ TEST(tiling_start_up, lattice_origin_projects_inside_the_window)
     release_tiling(&qc);
 }
 
-TEST(tiling_start_up, do_init_builds_the_circle_then_the_view)
+TEST(tiling_start_up, do_init_builds_the_circle_then_the_view_for_the_screen)
 {
     qc_state qc = {};
     gl_reset();
-    do_init(&qc);
+    do_init(&qc, 1920, 1080);
     ASSERT_GE(gl_calls.size(), 44u);
     EXPECT_EQ(gl_calls[0].name, "glGenLists");
     EXPECT_EQ(gl_calls[1].name, "glNewList");
@@ -67,11 +67,11 @@ TEST(tiling_start_up, do_init_builds_the_circle_then_the_view)
     EXPECT_EQ(gl_calls[43].name, "glEnd");
     EXPECT_EQ(gl_calls[44].name, "glEndList");
     EXPECT_EQ(gl_calls[45].name, "glViewport");
-    EXPECT_EQ(gl_calls[45].args, (std::vector<double>{0, 0, 1024, 768}));
+    EXPECT_EQ(gl_calls[45].args, (std::vector<double>{240, 0, 1440, 1080}));
     release_tiling(&qc);
 }
 
-TEST(do_reshape, wide_window_spans_the_aspect_ratio)
+TEST(do_reshape, the_picture_window_gets_the_whole_view_in_order)
 {
     gl_reset();
     do_reshape(1024, 768);
@@ -81,19 +81,41 @@ TEST(do_reshape, wide_window_spans_the_aspect_ratio)
     ASSERT_EQ(gl_calls.size(), order.size());
     for (size_t i = 0; i < order.size(); i++)
         EXPECT_EQ(gl_calls[i].name, order[i]);
+    EXPECT_EQ(gl_calls[0].args, (std::vector<double>{0, 0, 1024, 768}));
     EXPECT_EQ(gl_calls[1].args[0], GL_PROJECTION);
     EXPECT_EQ(gl_calls[4].args[0], GL_MODELVIEW);
     // The real ratio in single precision, not an integer division.
     const double aspect = 4.0f / 3.0f;
     EXPECT_EQ(gl_calls[3].args, (std::vector<double>{-aspect, aspect, -1, 1}));
     EXPECT_EQ(gl_calls[6].args, (std::vector<double>{0, 0, 0, 0}));
+    EXPECT_EQ(gl_calls[7].args, (std::vector<double>{GL_COLOR_BUFFER_BIT}));
 }
 
-TEST(do_reshape, tall_window_spans_the_inverse_ratio)
+// Any screen shows the same view in a centred 4:3 viewport, as tall as the
+// screen or, on a screen taller than 4:3, as wide; the clear, which ignores
+// the viewport, blackens the bars.
+TEST(do_reshape, the_picture_keeps_its_shape_centred_on_any_screen)
 {
-    gl_reset();
-    do_reshape(600, 800);
-    const double inverse = 1 / (600.0f / 800.0f);
-    EXPECT_EQ(gl_calls_named("gluOrtho2D")[0].args,
-              (std::vector<double>{-1, 1, -inverse, inverse}));
+    struct screen_case {
+        int w, h;
+        std::vector<double> viewport;
+    };
+    const screen_case screens[] = {
+        {1920, 1080, {240, 0, 1440, 1080}},
+        {960, 540, {120, 0, 720, 540}},  // 1920 x 1080 at scale 2
+        {1280, 720, {160, 0, 960, 720}},
+        {1280, 1024, {0, 32, 1280, 960}},
+        {2560, 1600, {213, 0, 2133, 1600}},
+        {800, 600, {0, 0, 800, 600}},
+    };
+    const double aspect = 4.0f / 3.0f;
+    for (const screen_case &screen : screens) {
+        gl_reset();
+        do_reshape(screen.w, screen.h);
+        SCOPED_TRACE(std::to_string(screen.w) + "x" + std::to_string(screen.h));
+        EXPECT_EQ(gl_calls_named("glViewport")[0].args, screen.viewport);
+        EXPECT_EQ(gl_calls_named("gluOrtho2D")[0].args,
+                  (std::vector<double>{-aspect, aspect, -1, 1}));
+        EXPECT_EQ(gl_calls_named("glClear").size(), 1u);
+    }
 }

@@ -7,7 +7,10 @@
 
 #include <GL/gl.h>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
+#include <string>
+#include <vector>
 
 constexpr int NO_MODIFIER = 0, LEFT_SHIFT = 0x1, RIGHT_SHIFT = 0x2, CAPS_LOCK = 0x2000,
               CONTROL = 0x40;
@@ -206,4 +209,65 @@ TEST_F(commands_fixture, heating_and_cooling_stop_at_their_bounds)
         idle_frame(&state, now);
     EXPECT_LE(temperature, 0.005f);
     EXPECT_GT(temperature, 0.005f * 0.975f);
+}
+
+struct command_answer {
+    command_request request;
+    int status;
+    std::string out, err;
+};
+
+static command_answer answer_to(std::vector<const char *> arguments)
+{
+    arguments.insert(arguments.begin(), "webtemper");
+    command_line line = read_command_line(int(arguments.size()), arguments.data());
+    char *out_text = nullptr, *err_text = nullptr;
+    size_t out_size = 0, err_size = 0;
+    FILE *out = open_memstream(&out_text, &out_size);
+    FILE *err = open_memstream(&err_text, &err_size);
+    int status = answer_command_line(&line, out, err);
+    fclose(out);
+    fclose(err);
+    command_answer result = {line.request, status, out_text, err_text};
+    free(out_text);
+    free(err_text);
+    return result;
+}
+
+TEST(command_line, help_version_window_and_refusals)
+{
+    command_answer plain = answer_to({});
+    EXPECT_EQ(plain.request, START_FULL_SCREEN);
+    command_answer window = answer_to({"--window"});
+    EXPECT_EQ(window.request, START_IN_WINDOW);
+    for (const command_answer &start : {plain, window})
+        EXPECT_EQ(start.out + start.err, "");
+
+    command_answer help = answer_to({"--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_EQ(help.err, "");
+    for (const char *line : {"--window", "--help", "--version", "a add a vertex", "q quit",
+                             "man webtemper"})
+        EXPECT_NE(help.out.find(line), std::string::npos) << line;
+
+    command_answer version = answer_to({"--version"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out, std::string("webtemper ") + QUASI_DEMOS_VERSION + "\n");
+    EXPECT_EQ(version.err, "");
+
+    // The first argument that does not belong is named, on one line.
+    const std::vector<std::pair<std::vector<const char *>, std::string>> refused = {
+        {{"--foo"}, "unknown option '--foo'"},
+        {{"window"}, "unexpected argument 'window'"},
+        {{"--foo", "bar"}, "unknown option '--foo'"},
+        {{"--window", "extra"}, "unexpected argument 'extra'"},
+        {{"--version", "--window"}, "unexpected argument '--window'"},
+    };
+    for (const auto &[arguments, message] : refused) {
+        command_answer wrong = answer_to(arguments);
+        EXPECT_EQ(wrong.request, REFUSE_ARGUMENT) << message;
+        EXPECT_EQ(wrong.status, 2) << message;
+        EXPECT_EQ(wrong.out, "");
+        EXPECT_EQ(wrong.err, "webtemper: " + message + "; try 'webtemper --help'\n");
+    }
 }

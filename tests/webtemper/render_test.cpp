@@ -153,6 +153,7 @@ TEST_F(render_fixture, random_graphs_hand_only_finite_values_to_the_gl)
 TEST_F(render_fixture, view_maps_bbox_onto_the_window_with_blending)
 {
     setup_view(1024, 768);
+    EXPECT_EQ(gl_calls[0].name, "glViewport");
     EXPECT_EQ(gl_calls[0].args, (args{0, 0, 1024, 768}));
     std::vector<gl_call> ortho = gl_calls_named("gluOrtho2D");
     ASSERT_EQ(ortho.size(), 1u);
@@ -165,4 +166,27 @@ TEST_F(render_fixture, view_maps_bbox_onto_the_window_with_blending)
     EXPECT_EQ(gl_calls_named("glShadeModel")[0].args, (args{GL_SMOOTH}));
     EXPECT_EQ(gl_calls_named("glEnable")[0].args, (args{GL_BLEND}));
     EXPECT_EQ(gl_calls_named("glBlendFunc")[0].args, (args{GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA}));
+}
+
+// Any screen shows bbox in a centred 4:3 viewport, as tall as the screen or,
+// on a screen taller than 4:3, as wide.
+TEST_F(render_fixture, view_keeps_the_shape_centred_on_any_screen)
+{
+    struct screen_case {
+        int w, h;
+        args viewport;
+    };
+    const screen_case screens[] = {
+        {1920, 1080, {240, 0, 1440, 1080}},
+        {960, 540, {120, 0, 720, 540}},  // 1920 x 1080 at scale 2
+        {1280, 720, {160, 0, 960, 720}},
+        {1280, 1024, {0, 32, 1280, 960}},
+    };
+    for (const screen_case &screen : screens) {
+        gl_reset();
+        setup_view(screen.w, screen.h);
+        SCOPED_TRACE(std::to_string(screen.w) + "x" + std::to_string(screen.h));
+        EXPECT_EQ(gl_calls_named("glViewport")[0].args, screen.viewport);
+        EXPECT_EQ(gl_calls_named("gluOrtho2D")[0].args, (args{-4.0f / 3.0f, 4.0f / 3.0f, -1, 1}));
+    }
 }
