@@ -10,18 +10,62 @@
 #include "graph_check.h"
 #include "plain_repel.h"
 #include "repel.h"
+#include "repel_block.h"
 #include "repel_kernels.h"
+#include "repel_timing.h"
 
 #include <gtest/gtest.h>
 
 #include <cfloat>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
 namespace {
+
+// WEBTEMPER_TEST_REPEL_KERNEL=NAME runs every test of this program with
+// that pair kernel, so that the pinned results of the annealing and graph
+// tests hold each kernel too, not only the comparisons below;
+// scripts/test-x86-cpus runs each kernel so on older processors' models.
+// Where the processor lacks the kernel, the program says so and exits with
+// status 77, which ctest and scripts/test-x86-cpus count as skipped (a
+// skip of Google Test's global set-up would be reported as passed).
+constexpr int SKIPPED_STATUS = 77;
+int forced_kernel = -1;
+
+struct forced_kernel_environment : ::testing::Environment {
+    void SetUp() override
+    {
+        const char *name = getenv("WEBTEMPER_TEST_REPEL_KERNEL");
+        if (name == nullptr || *name == 0)
+            return;
+        for (int kernel = 0; kernel < REPEL_KERNEL_COUNT; kernel++) {
+            if (strcmp(name, repel_kernel_name(kernel)) == 0)
+                forced_kernel = kernel;
+        }
+        ASSERT_GE(forced_kernel, 0) << "WEBTEMPER_TEST_REPEL_KERNEL=" << name
+                                    << " names no pair kernel";
+        if (!repel_kernel_supported(forced_kernel)) {
+            fprintf(stderr, "WEBTEMPER_TEST_REPEL_KERNEL=%s: not supported by this processor, "
+                            "so no test runs\n", name);
+            exit(SKIPPED_STATUS);
+        }
+        use_repel_kernel(forced_kernel);
+    }
+};
+
+const ::testing::Environment *const forced_kernel_registered =
+    ::testing::AddGlobalTestEnvironment(new forced_kernel_environment);
+
+// What the other tests run with: the forced kernel or else the widest.
+int kernel_of_the_other_tests()
+{
+    return forced_kernel >= 0 ? forced_kernel : best_repel_kernel();
+}
 
 uint32_t bits(float f)
 {
@@ -30,7 +74,7 @@ uint32_t bits(float f)
     return b;
 }
 
-std::vector<float> pushes()
+std::vector<float> push_fields()
 {
     return vertex_fields(&vertex::dx, &vertex::dy);
 }
@@ -47,11 +91,11 @@ std::vector<float> pushes()
     float area = (bbox.xmax - bbox.xmin) * (bbox.ymax - bbox.ymin);
     float k = sqrtf(area / vertex_count);
     plain_repel(k, k * k);
-    std::vector<float> plain = pushes();
+    std::vector<float> plain = push_fields();
     for (vertex *v = first_vertex; v != nullptr; v = v->next)
         v->dx = v->dy = 1234.5f; // must be overwritten
     repel_vertices(k, k * k);
-    std::vector<float> fast = pushes();
+    std::vector<float> fast = push_fields();
     for (size_t i = 0; i < plain.size(); i++) {
         bool same = bits(plain[i]) == bits(fast[i]) ||
                     (std::isnan(plain[i]) && std::isnan(fast[i]));
@@ -169,11 +213,14 @@ void anneal_against_plain(int n, int steps, long seed)
 struct repel : ::testing::TestWithParam<int> {
     void SetUp() override
     {
+        if (forced_kernel >= 0 && GetParam() != forced_kernel)
+            GTEST_SKIP() << "only " << repel_kernel_name(forced_kernel)
+                         << " runs (WEBTEMPER_TEST_REPEL_KERNEL)";
         if (!repel_kernel_supported(GetParam()))
-            GTEST_SKIP() << repel_kernel_name(GetParam()) << " not supported here";
+            GTEST_SKIP() << repel_kernel_name(GetParam()) << " not supported by this processor";
         use_repel_kernel(GetParam());
     }
-    void TearDown() override { use_repel_kernel(best_repel_kernel()); }
+    void TearDown() override { use_repel_kernel(kernel_of_the_other_tests()); }
 };
 
 } // namespace
@@ -296,3 +343,14 @@ INSTANTIATE_TEST_SUITE_P(kernels, repel, ::testing::Range(0, int{REPEL_KERNEL_CO
                          [](const ::testing::TestParamInfo<int> &info) {
                              return std::string(repel_kernel_name(info.param));
                          });
+
+// The program's start-up choice times every kernel this processor runs and
+// keeps one of them; one it lacks would stop the program with an illegal
+// instruction, which scripts/test-x86-cpus shows on processors without
+// AVX2 or AVX-512.
+TEST(repel_choice, start_up_picks_a_kernel_this_processor_runs)
+{
+    EXPECT_TRUE(repel_kernel_supported(best_repel_kernel()));
+    int picked = fastest_repel_kernel();
+    EXPECT_TRUE(repel_kernel_supported(picked)) << repel_kernel_name(picked);
+}
