@@ -234,7 +234,7 @@ TEST_P(repel, small_and_large_graphs_match_the_plain_repulsion)
 }
 
 // Offsets that overflow hypotf or k²/d, subnormal and zero distances, an
-// infinite k and a k of 0.
+// infinite k and a k of 0; coordinates at the bounds of the positions check.
 TEST_P(repel, extreme_geometry_matches_the_plain_repulsion)
 {
     const rect boxes[] = {
@@ -255,6 +255,61 @@ TEST_P(repel, extreme_geometry_matches_the_plain_repulsion)
                 ASSERT_TRUE(repel_matches_plain())
                     << "bbox x from " << box.xmin << ", step " << step;
                 anneal_step();
+            }
+        }
+    }
+
+    // The positions check at its bounds, for x and y of the first and the
+    // last vertex and for k²: 0 and sizes from 2^-40 to 2^40 go to the
+    // estimating kernels, the floats just beyond, infinities and NaN to the
+    // exact ones. The padding after the last vertex holds NaN here, which
+    // the check must not read.
+    const struct {
+        float value;
+        bool estimable;
+    } bounds[] = {
+        {0, true},
+        {-0.0f, true},
+        {0x1p-40f, true},
+        {-0x1p-40f, true},
+        {0x1p40f, true},
+        {-0x1p40f, true},
+        {nextafterf(0x1p-40f, 0), false},
+        {-nextafterf(0x1p-40f, 0), false},
+        {nextafterf(0x1p40f, INFINITY), false},
+        {-nextafterf(0x1p40f, INFINITY), false},
+        {FLT_TRUE_MIN, false},
+        {INFINITY, false},
+        {-INFINITY, false},
+        {NAN, false},
+    };
+    const int n = 17; // the last vertex alone in its block
+    for (const auto &b : bounds) {
+        for (int slot = 0; slot < 5; slot++) { // x, y of the first; x, y of the last; k²
+            reset_graph();
+            srand48(slot);
+            for (int i = 0; i < n; i++)
+                push_vertex();
+            vertex *v = slot < 2 ? first_vertex : nth_vertex(n - 1);
+            if (slot % 2 == 0 && slot < 4)
+                v->x = b.value;
+            else if (slot < 4)
+                v->y = b.value;
+            std::vector<float> x(repel_padded_count(n), NAN);
+            std::vector<float> y(x);
+            int i = 0;
+            for (const vertex *u = first_vertex; u != nullptr; u = u->next, i++) {
+                x[i] = u->x;
+                y[i] = u->y;
+            }
+            float k2 = slot == 4 ? b.value : 1;
+            EXPECT_EQ(estimable_positions({x.data(), y.data(), nullptr, nullptr, n, 1, k2}),
+                      b.estimable)
+                << std::hexfloat << b.value << " in slot " << slot;
+            // (A vertex's push on itself is NaN at an infinite position,
+            // which the model never makes.)
+            if (std::isfinite(b.value)) {
+                ASSERT_TRUE(repel_matches_plain()) << std::hexfloat << b.value << " in slot " << slot;
             }
         }
     }
@@ -307,13 +362,17 @@ TEST_P(repel, distances_and_quotients_at_float_midpoints_match_the_plain_repulsi
         {{0, 35 * 0x1p-61f, 0, 35 * 0x1p-62f}, 1, 1, 245 * 0x1p26f},
     };
     for (const pair_case &c : cases) {
-        reset_graph();
-        push_vertex();
-        push_vertex();
-        bbox = c.box;
-        place(first_vertex, c.x0, 0);
-        place(nth_vertex(1), c.x1, c.y1);
-        ASSERT_TRUE(repel_matches_plain()) << "subnormal quotient, bbox x to " << c.box.xmax;
+        // Along x as written, then with x and y exchanged.
+        for (bool across : {false, true}) {
+            reset_graph();
+            push_vertex();
+            push_vertex();
+            bbox = across ? rect{c.box.ymin, c.box.ymax, c.box.xmin, c.box.xmax} : c.box;
+            place(first_vertex, across ? 0 : c.x0, across ? c.x0 : 0);
+            place(nth_vertex(1), across ? c.y1 : c.x1, across ? c.x1 : c.y1);
+            ASSERT_TRUE(repel_matches_plain())
+                << "subnormal quotient, bbox x to " << bbox.xmax << ", y to " << bbox.ymax;
+        }
     }
 }
 
