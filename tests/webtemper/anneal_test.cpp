@@ -8,6 +8,7 @@
 #include <cfloat>
 #include <cmath>
 #include <cstdlib>
+#include <string>
 
 namespace {
 
@@ -143,38 +144,48 @@ TEST(anneal_step, coincident_vertices_in_a_corner_separate_along_x)
     EXPECT_EQ(older->y, bbox.ymin);
 }
 
-// Subnormal distances overflow k²/d; every position must stay finite.
+// Subnormal distances overflow k²/d: a push infinite along one axis or both
+// moves along it by the temperature, one whose length alone overflows
+// hypotf keeps its direction, and one that is NaN along either axis (0 ×
+// infinity) moves nothing. Every position stays finite.
 TEST(anneal_step, overflowing_push_moves_by_the_temperature)
 {
-    // Two pushes of about 2e38 each sum to +infinity along x only.
-    reset_graph();
-    srand48(10);
-    vertex *v = place_vertex(0, 0);
-    place_vertex(-8.9e-39f, 0);
-    place_vertex(-8.9e-39f, 0);
-    float t = temperature;
-    anneal_step();
-    EXPECT_EQ(v->x, t);
-    EXPECT_EQ(v->y, 0.0f);
-    EXPECT_TRUE(graph_is_consistent());
-
-    // Infinite along both axes: a diagonal move.
-    reset_graph();
-    v = place_vertex(0, 0);
-    place_vertex(FLT_TRUE_MIN, FLT_TRUE_MIN);
-    anneal_step();
-    EXPECT_EQ(v->x, v->y);
-    EXPECT_NEAR(v->x, -t / sqrtf(2), 1e-7f);
-    EXPECT_TRUE(graph_is_consistent());
-
-    // 0 × infinity is NaN along x: such a vertex stays.
-    reset_graph();
-    v = place_vertex(0, 0);
-    vertex *u = place_vertex(0, FLT_TRUE_MIN);
-    anneal_step();
-    EXPECT_EQ(v->y, 0.0f);
-    EXPECT_EQ(u->y, FLT_TRUE_MIN);
-    EXPECT_TRUE(graph_is_consistent());
+    const float diagonal = 1 / sqrtf(2);
+    const struct {
+        float x, y;   // of the vertices pushing the one at (0, 0)
+        int pushers;  // each pushes by about 2e38 or more
+        const char *push; // along x and y: infinite, NaN or finite
+        float ux, uy; // expected move, in temperatures; NaN where it stays
+    } cases[] = {
+        {-8.9e-39f, 0, 2, "if", 1, 0},
+        {0, -8.9e-39f, 2, "fi", 0, 1},
+        {FLT_TRUE_MIN, FLT_TRUE_MIN, 1, "ii", -diagonal, -diagonal},
+        {-6.8e-39f, -6.8e-39f, 2, "ff", diagonal, diagonal},
+        {0, FLT_TRUE_MIN, 1, "ni", NAN, NAN},
+        {FLT_TRUE_MIN, 0, 1, "in", NAN, NAN},
+    };
+    auto kind = [](float f) { return std::isnan(f) ? 'n' : std::isinf(f) ? 'i' : 'f'; };
+    for (const auto &c : cases) {
+        reset_graph();
+        srand48(10);
+        vertex *v = place_vertex(0, 0);
+        for (int i = 0; i < c.pushers; i++)
+            place_vertex(c.x, c.y);
+        float t = temperature;
+        anneal_step();
+        // The push is still in dx and dy (nothing attracts): too long for
+        // hypotf in every case.
+        ASSERT_EQ(std::string(1, kind(v->dx)) + kind(v->dy), c.push);
+        ASSERT_TRUE(std::isinf(hypotf(v->dx, v->dy))) << c.push;
+        if (std::isnan(c.ux)) {
+            EXPECT_EQ(v->x, 0.0f) << c.push;
+            EXPECT_EQ(v->y, 0.0f) << c.push;
+        } else {
+            EXPECT_NEAR(v->x, c.ux * t, 1e-7f) << c.push;
+            EXPECT_NEAR(v->y, c.uy * t, 1e-7f) << c.push;
+        }
+        EXPECT_TRUE(graph_is_consistent()) << c.push;
+    }
 }
 
 // The layout is the same bits on every architecture and with every pair

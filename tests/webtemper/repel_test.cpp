@@ -10,18 +10,62 @@
 #include "graph_check.h"
 #include "plain_repel.h"
 #include "repel.h"
+#include "repel_block.h"
 #include "repel_kernels.h"
+#include "repel_timing.h"
 
 #include <gtest/gtest.h>
 
 #include <cfloat>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
 namespace {
+
+// WEBTEMPER_TEST_REPEL_KERNEL=NAME runs every test of this program with
+// that pair kernel, so that the pinned results of the annealing and graph
+// tests hold each kernel too, not only the comparisons below;
+// scripts/test-x86-cpus runs each kernel so on older processors' models.
+// Where the processor lacks the kernel, the program says so and exits with
+// status 77, which ctest and scripts/test-x86-cpus count as skipped (a
+// skip of Google Test's global set-up would be reported as passed).
+constexpr int SKIPPED_STATUS = 77;
+int forced_kernel = -1;
+
+struct forced_kernel_environment : ::testing::Environment {
+    void SetUp() override
+    {
+        const char *name = getenv("WEBTEMPER_TEST_REPEL_KERNEL");
+        if (name == nullptr || *name == 0)
+            return;
+        for (int kernel = 0; kernel < REPEL_KERNEL_COUNT; kernel++) {
+            if (strcmp(name, repel_kernel_name(kernel)) == 0)
+                forced_kernel = kernel;
+        }
+        ASSERT_GE(forced_kernel, 0) << "WEBTEMPER_TEST_REPEL_KERNEL=" << name
+                                    << " names no pair kernel";
+        if (!repel_kernel_supported(forced_kernel)) {
+            fprintf(stderr, "WEBTEMPER_TEST_REPEL_KERNEL=%s: not supported by this processor, "
+                            "so no test runs\n", name);
+            exit(SKIPPED_STATUS);
+        }
+        use_repel_kernel(forced_kernel);
+    }
+};
+
+const ::testing::Environment *const forced_kernel_registered =
+    ::testing::AddGlobalTestEnvironment(new forced_kernel_environment);
+
+// What the other tests run with: the forced kernel or else the widest.
+int kernel_of_the_other_tests()
+{
+    return forced_kernel >= 0 ? forced_kernel : best_repel_kernel();
+}
 
 uint32_t bits(float f)
 {
@@ -30,7 +74,7 @@ uint32_t bits(float f)
     return b;
 }
 
-std::vector<float> pushes()
+std::vector<float> push_fields()
 {
     return vertex_fields(&vertex::dx, &vertex::dy);
 }
@@ -47,11 +91,11 @@ std::vector<float> pushes()
     float area = (bbox.xmax - bbox.xmin) * (bbox.ymax - bbox.ymin);
     float k = sqrtf(area / vertex_count);
     plain_repel(k, k * k);
-    std::vector<float> plain = pushes();
+    std::vector<float> plain = push_fields();
     for (vertex *v = first_vertex; v != nullptr; v = v->next)
         v->dx = v->dy = 1234.5f; // must be overwritten
     repel_vertices(k, k * k);
-    std::vector<float> fast = pushes();
+    std::vector<float> fast = push_fields();
     for (size_t i = 0; i < plain.size(); i++) {
         bool same = bits(plain[i]) == bits(fast[i]) ||
                     (std::isnan(plain[i]) && std::isnan(fast[i]));
@@ -169,11 +213,14 @@ void anneal_against_plain(int n, int steps, long seed)
 struct repel : ::testing::TestWithParam<int> {
     void SetUp() override
     {
+        if (forced_kernel >= 0 && GetParam() != forced_kernel)
+            GTEST_SKIP() << "only " << repel_kernel_name(forced_kernel)
+                         << " runs (WEBTEMPER_TEST_REPEL_KERNEL)";
         if (!repel_kernel_supported(GetParam()))
-            GTEST_SKIP() << repel_kernel_name(GetParam()) << " not supported here";
+            GTEST_SKIP() << repel_kernel_name(GetParam()) << " not supported by this processor";
         use_repel_kernel(GetParam());
     }
-    void TearDown() override { use_repel_kernel(best_repel_kernel()); }
+    void TearDown() override { use_repel_kernel(kernel_of_the_other_tests()); }
 };
 
 } // namespace
@@ -187,7 +234,7 @@ TEST_P(repel, small_and_large_graphs_match_the_plain_repulsion)
 }
 
 // Offsets that overflow hypotf or k²/d, subnormal and zero distances, an
-// infinite k and a k of 0.
+// infinite k and a k of 0; coordinates at the bounds of the positions check.
 TEST_P(repel, extreme_geometry_matches_the_plain_repulsion)
 {
     const rect boxes[] = {
@@ -208,6 +255,61 @@ TEST_P(repel, extreme_geometry_matches_the_plain_repulsion)
                 ASSERT_TRUE(repel_matches_plain())
                     << "bbox x from " << box.xmin << ", step " << step;
                 anneal_step();
+            }
+        }
+    }
+
+    // The positions check at its bounds, for x and y of the first and the
+    // last vertex and for k²: 0 and sizes from 2^-40 to 2^40 go to the
+    // estimating kernels, the floats just beyond, infinities and NaN to the
+    // exact ones. The padding after the last vertex holds NaN here, which
+    // the check must not read.
+    const struct {
+        float value;
+        bool estimable;
+    } bounds[] = {
+        {0, true},
+        {-0.0f, true},
+        {0x1p-40f, true},
+        {-0x1p-40f, true},
+        {0x1p40f, true},
+        {-0x1p40f, true},
+        {nextafterf(0x1p-40f, 0), false},
+        {-nextafterf(0x1p-40f, 0), false},
+        {nextafterf(0x1p40f, INFINITY), false},
+        {-nextafterf(0x1p40f, INFINITY), false},
+        {FLT_TRUE_MIN, false},
+        {INFINITY, false},
+        {-INFINITY, false},
+        {NAN, false},
+    };
+    const int n = 17; // the last vertex alone in its block
+    for (const auto &b : bounds) {
+        for (int slot = 0; slot < 5; slot++) { // x, y of the first; x, y of the last; k²
+            reset_graph();
+            srand48(slot);
+            for (int i = 0; i < n; i++)
+                push_vertex();
+            vertex *v = slot < 2 ? first_vertex : nth_vertex(n - 1);
+            if (slot % 2 == 0 && slot < 4)
+                v->x = b.value;
+            else if (slot < 4)
+                v->y = b.value;
+            std::vector<float> x(repel_padded_count(n), NAN);
+            std::vector<float> y(x);
+            int i = 0;
+            for (const vertex *u = first_vertex; u != nullptr; u = u->next, i++) {
+                x[i] = u->x;
+                y[i] = u->y;
+            }
+            float k2 = slot == 4 ? b.value : 1;
+            EXPECT_EQ(estimable_positions({x.data(), y.data(), nullptr, nullptr, n, 1, k2}),
+                      b.estimable)
+                << std::hexfloat << b.value << " in slot " << slot;
+            // (A vertex's push on itself is NaN at an infinite position,
+            // which the model never makes.)
+            if (std::isfinite(b.value)) {
+                ASSERT_TRUE(repel_matches_plain()) << std::hexfloat << b.value << " in slot " << slot;
             }
         }
     }
@@ -260,13 +362,17 @@ TEST_P(repel, distances_and_quotients_at_float_midpoints_match_the_plain_repulsi
         {{0, 35 * 0x1p-61f, 0, 35 * 0x1p-62f}, 1, 1, 245 * 0x1p26f},
     };
     for (const pair_case &c : cases) {
-        reset_graph();
-        push_vertex();
-        push_vertex();
-        bbox = c.box;
-        place(first_vertex, c.x0, 0);
-        place(nth_vertex(1), c.x1, c.y1);
-        ASSERT_TRUE(repel_matches_plain()) << "subnormal quotient, bbox x to " << c.box.xmax;
+        // Along x as written, then with x and y exchanged.
+        for (bool across : {false, true}) {
+            reset_graph();
+            push_vertex();
+            push_vertex();
+            bbox = across ? rect{c.box.ymin, c.box.ymax, c.box.xmin, c.box.xmax} : c.box;
+            place(first_vertex, across ? 0 : c.x0, across ? c.x0 : 0);
+            place(nth_vertex(1), across ? c.y1 : c.x1, across ? c.x1 : c.y1);
+            ASSERT_TRUE(repel_matches_plain())
+                << "subnormal quotient, bbox x to " << bbox.xmax << ", y to " << bbox.ymax;
+        }
     }
 }
 
@@ -296,3 +402,14 @@ INSTANTIATE_TEST_SUITE_P(kernels, repel, ::testing::Range(0, int{REPEL_KERNEL_CO
                          [](const ::testing::TestParamInfo<int> &info) {
                              return std::string(repel_kernel_name(info.param));
                          });
+
+// The program's start-up choice times every kernel this processor runs and
+// keeps one of them; one it lacks would stop the program with an illegal
+// instruction, which scripts/test-x86-cpus shows on processors without
+// AVX2 or AVX-512.
+TEST(repel_choice, start_up_picks_a_kernel_this_processor_runs)
+{
+    EXPECT_TRUE(repel_kernel_supported(best_repel_kernel()));
+    int picked = fastest_repel_kernel();
+    EXPECT_TRUE(repel_kernel_supported(picked)) << repel_kernel_name(picked);
+}
