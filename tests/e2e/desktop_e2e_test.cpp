@@ -17,6 +17,7 @@
 #include <cmath>
 #include <csignal>
 #include <cstdlib>
+#include <unistd.h>
 #include <map>
 #include <set>
 #include <sys/wait.h>
@@ -238,21 +239,31 @@ unsigned long desktop::program_window()
     return window;
 }
 
+// The window manager may show the window first as it was asked for and make
+// it full screen a moment later: waits for that, up to the settling limit.
 void desktop::expect_window_covers_output()
 {
     Display *x = XOpenDisplay(session->compositor.xwayland_display.c_str());
     ASSERT_NE(x, nullptr);
     Window root = DefaultRootWindow(x), child;
-    XWindowAttributes screen, window;
+    XWindowAttributes screen, window = {};
     XGetWindowAttributes(x, root, &screen);
-    XGetWindowAttributes(x, program_window(), &window);
     int left = -1, top = -1;
-    XTranslateCoordinates(x, program_window(), root, 0, 0, &left, &top, &child);
+    auto covers = [&] {
+        return left == 0 && top == 0 && window.width == screen.width &&
+               window.height == screen.height;
+    };
+    for (int tries = 0; tries < SETTLE_LIMIT * 10 && !covers(); tries++) {
+        if (tries > 0)
+            usleep(100000);
+        Window w = program_window();
+        if (w != 0 && XGetWindowAttributes(x, w, &window))
+            XTranslateCoordinates(x, w, root, 0, 0, &left, &top, &child);
+    }
     XCloseDisplay(x);
-    EXPECT_TRUE(left == 0 && top == 0 && window.width == screen.width &&
-                window.height == screen.height)
-        << "the window is " << window.width << "x" << window.height << " at " << left << ","
-        << top << " on a " << screen.width << "x" << screen.height << " output";
+    EXPECT_TRUE(covers()) << "the window is " << window.width << "x" << window.height << " at "
+                          << left << "," << top << " on a " << screen.width << "x"
+                          << screen.height << " output";
 }
 
 void desktop::expect_picture_in_place(const screenshot &shot, const program_look &look)
