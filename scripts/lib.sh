@@ -42,11 +42,11 @@ make_work_dir() {
   at_exit rm -rf "$work"
 }
 
-# copy_tree DEST: copies the current folder, but for the build folders that
-# .gitignore names, into DEST.
+# copy_tree DEST: copies the current folder into DEST as a release tarball
+# holds it: without .git and the build folders that .gitignore names.
 copy_tree() {
   mkdir -p "$1"
-  tar -c --exclude=./build --exclude='./build-*' . | tar -x -C "$1"
+  tar -c --exclude=./.git --exclude=./build --exclude='./build-*' . | tar -x -C "$1"
 }
 
 # as_root COMMAND...: runs the command as root, through sudo for an ordinary

@@ -66,7 +66,6 @@ plant go go || status=$?
 # and in a tree without git, as a release tarball unpacks. The source
 # package only.
 (cd "$source_dir" && copy_tree "$place/tree")
-rm -rf "$place/tree/.git"
 git -C "$place/tree" init --quiet
 git -C "$place/tree" add --all
 git -C "$place/tree" -c user.name=test -c user.email=test@invalid commit --quiet -m tree
