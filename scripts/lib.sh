@@ -26,6 +26,29 @@ quote() {
 current_step=
 trap 'echo "$script_name: failed (status $?)${current_step:+ in step: $current_step}: line $LINENO: $BASH_COMMAND" >&2' ERR
 
+# at_exit COMMAND...: runs the command, with the arguments it has now, when
+# the script exits, before the ones registered earlier; its failure is
+# ignored, so that those still run.
+at_exit() {
+  local -a earlier=()
+  eval "earlier=($(trap -p EXIT))"
+  # shellcheck disable=SC2064 # the command is fixed now, on purpose
+  trap "$(quote "$@") 2>/dev/null || true; ${earlier[2]:-:}" EXIT
+}
+
+# make_work_dir: a temporary folder in $work, removed when the script exits.
+make_work_dir() {
+  work=$(mktemp -d)
+  at_exit rm -rf "$work"
+}
+
+# copy_tree DEST: copies the current folder into DEST as a release tarball
+# holds it: without .git and the build folders that .gitignore names.
+copy_tree() {
+  mkdir -p "$1"
+  tar -c --exclude=./.git --exclude=./build --exclude='./build-*' . | tar -x -C "$1"
+}
+
 # as_root COMMAND...: runs the command as root, through sudo for an ordinary
 # user.
 as_root() {
@@ -71,17 +94,17 @@ run_logged() {
 # exports DISPLAY, and stops the server when the script exits (with any
 # EXIT trap set earlier). XVFB_PID holds its process.
 start_xvfb() {
-  local log=$1 display_file
+  local log=$1 display_file tries=0
   display_file=$(mktemp)
   Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$display_file" 2>"$log" &
   XVFB_PID=$!
-  local earlier
-  earlier=$(trap -p EXIT | sed -E "s/^trap -- '(.*)' EXIT$/\\1/")
-  # shellcheck disable=SC2064 # the pid and the earlier trap are fixed now
-  trap "kill $XVFB_PID 2>/dev/null || true; ${earlier:-:}" EXIT
-  local tries=0
+  at_exit kill "$XVFB_PID"
   until [ -s "$display_file" ]; do
-    kill -0 "$XVFB_PID" 2>/dev/null && [ $tries -lt 300 ] || { rm -f "$display_file"; cat "$log" >&2; die "Xvfb did not start"; }
+    if ! kill -0 "$XVFB_PID" 2>/dev/null || [ $tries -ge 300 ]; then
+      rm -f "$display_file"
+      cat "$log" >&2
+      die "Xvfb did not start"
+    fi
     sleep 0.1
     tries=$((tries + 1))
   done
