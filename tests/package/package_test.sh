@@ -49,10 +49,13 @@ cat >"$work/expected" <<'EOF'
 -rwxr-xr-x root/root ./usr/bin/deriraredeve
 -rwxr-xr-x root/root ./usr/bin/webtemper
 EOF
-# And lintian's override of the metainfo's missing homepage, where the
-# release's AppStream warns of it.
+# And lintian's overrides, where the programs carry a run path to the SDL
+# 1.2 compatibility layer (the release's SDL 1.2 is the classic library) or
+# the release's AppStream warns of the metainfo's missing homepage.
+classic_sdl=false
+[ "$(dpkg-query -W -f='${source:Package}' libsdl1.2-dev)" = sdl12-compat ] || classic_sdl=true
 metainfo_report=$(appstreamcli validate --no-net "$source_dir"/packaging/*.metainfo.xml || true)
-if grep -q ': url-homepage-missing$' <<<"$metainfo_report"; then
+if $classic_sdl || grep -q ': url-homepage-missing$' <<<"$metainfo_report"; then
   echo "-rw-r--r-- root/root ./usr/share/lintian/overrides/quasi-demos" >>"$work/expected"
 fi
 sort -o "$work/expected" "$work/expected"
@@ -77,6 +80,15 @@ for package in $(cat "$work/shipping") libgl1; do
   grep -qxF "$package" <<<"$depends_names" || fail "no dependency on $package"
 done
 if grep -q -- '-dev' <<<"$depends"; then fail "depends on a development package"; fi
+# Over the classic SDL 1.2, each program loads the compatibility layer from
+# its own folder first, and the package brings it.
+if $classic_sdl; then
+  grep -qxF libsdl1.2-compat <<<"$depends_names" || fail "no dependency on libsdl1.2-compat"
+  for program in "$root"/usr/bin/*; do
+    objdump -p "$program" | grep -qE "^ *RUNPATH +/usr/lib/$multiarch/sdl12-compat$" ||
+      fail "${program##*/} does not load the SDL 1.2 compatibility layer first"
+  done
+fi
 
 # lintian on the source and binary packages: informational and pedantic
 # tags are shown, an error or a warning fails. lintian 2.116 (Debian 12)
