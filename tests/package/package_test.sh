@@ -85,7 +85,8 @@ if grep -q -- '-dev' <<<"$depends"; then fail "depends on a development package"
 if $classic_sdl; then
   grep -qxF libsdl1.2-compat <<<"$depends_names" || fail "no dependency on libsdl1.2-compat"
   for program in "$root"/usr/bin/*; do
-    objdump -p "$program" | grep -qE "^ *RUNPATH +/usr/lib/$multiarch/sdl12-compat$" ||
+    # grep reads it all: -q would stop objdump with SIGPIPE under pipefail.
+    objdump -p "$program" | grep -E "^ *RUNPATH +/usr/lib/$multiarch/sdl12-compat$" >/dev/null ||
       fail "${program##*/} does not load the SDL 1.2 compatibility layer first"
   done
 fi
