@@ -25,23 +25,6 @@
 
 constexpr int EDGE_SLACK = 3;  // pixels: rounding where a picture is scaled
 
-struct pixel_box {
-    int xmin, xmax, ymin, ymax;
-};
-
-static pixel_box lit_box(const screenshot &shot)
-{
-    pixel_box box = {shot.width, -1, shot.height, -1};
-    for (int y = 0; y < shot.height; y++) {
-        for (int x = 0; x < shot.width; x++) {
-            if (shot.at(x, y) != 0)
-                box = {std::min(box.xmin, x), std::max(box.xmax, x), std::min(box.ymin, y),
-                       std::max(box.ymax, y)};
-        }
-    }
-    return box;
-}
-
 static std::ostream &operator<<(std::ostream &out, const pixel_box &box)
 {
     return out << "x " << box.xmin << ".." << box.xmax << ", y " << box.ymin << ".." << box.ymax;

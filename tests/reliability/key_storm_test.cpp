@@ -106,25 +106,6 @@ TEST_F(storm_fixture, deriraredeve_draws_its_modes_after_a_storm)
     quit_and_expect("");
 }
 
-struct pixel_box {
-    int xmin, xmax, ymin, ymax;
-};
-
-// The smallest box around every lit pixel.
-static pixel_box lit_box(const screenshot &shot)
-{
-    pixel_box box = {shot.width, -1, shot.height, -1};
-    for (int y = 0; y < shot.height; y++) {
-        for (int x = 0; x < shot.width; x++) {
-            if (shot.at(x, y) == 0)
-                continue;
-            box = {std::min(box.xmin, x), std::max(box.xmax, x), std::min(box.ymin, y),
-                   std::max(box.ymax, y)};
-        }
-    }
-    return box;
-}
-
 constexpr int OUTLINE_SLACK = 2;  // pixels of rounding where circles meet the outline
 
 static bool inside(const pixel_box &inner, const pixel_box &outer)

@@ -7,6 +7,7 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/Xfixes.h>
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -633,4 +634,17 @@ program_run run_without_display(const std::string &path, const std::vector<std::
 bool ended_with_status(const program_run &run, int code)
 {
     return run.status != -1 && WIFEXITED(run.status) && WEXITSTATUS(run.status) == code;
+}
+
+pixel_box lit_box(const screenshot &shot)
+{
+    pixel_box box = {shot.width, -1, shot.height, -1};
+    for (int y = 0; y < shot.height; y++) {
+        for (int x = 0; x < shot.width; x++) {
+            if (shot.at(x, y) != 0)
+                box = {std::min(box.xmin, x), std::max(box.xmax, x), std::min(box.ymin, y),
+                       std::max(box.ymax, y)};
+        }
+    }
+    return box;
 }

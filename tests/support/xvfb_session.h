@@ -31,6 +31,13 @@ struct screenshot {
 // Failure messages show a screenshot's size and lit pixels, not its bytes.
 void PrintTo(const screenshot &shot, std::ostream *out);
 
+// The smallest box around every lit (not black) pixel of a screenshot;
+// xmax < xmin when none is lit.
+struct pixel_box {
+    int xmin, xmax, ymin, ymax;
+};
+pixel_box lit_box(const screenshot &shot);
+
 // What X shows of a program's window set-up.
 struct window_view {
     std::string title, icon_title;  // of the window that has a name; "" if none
