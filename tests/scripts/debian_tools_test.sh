@@ -3,17 +3,19 @@
 # What the Debian-tool scripts do before any work, in a folder whose path
 # has a space and letters beyond ASCII: check-in-debian and make-sysroot
 # leave alone a folder they did not make (the current one, ".", among them),
-# and wrong usage of make-sysroot and test-cross exits with 2. A stand-in
-# mmdebstrap that fails keeps a fault here from reaching the network. Run
-# by ./test.
+# and wrong usage of make-sysroot and test-cross exits with 2. Stand-ins
+# for mmdebstrap and apt-get that fail keep a fault here from reaching the
+# network. Run by ./test.
 . "$(dirname "$0")/../../scripts/lib.sh"
 scripts=$(cd "$(dirname "$0")/../../scripts" && pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
 mkdir -p "$work/bin" "$work/my folder é"
-printf '#!/bin/sh\nexit 1\n' >"$work/bin/mmdebstrap"
-chmod +x "$work/bin/mmdebstrap"
+for tool in mmdebstrap apt-get; do
+  printf '#!/bin/sh\nexit 1\n' >"$work/bin/$tool"
+  chmod +x "$work/bin/$tool"
+done
 touch "$work/my folder é/keep"
 for command in "check-in-debian trixie" "make-sysroot arm64"; do
   for folder in . "$work/my folder é"; do
