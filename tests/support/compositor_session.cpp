@@ -66,9 +66,13 @@ static std::vector<std::string> compositor_command(const compositor_session &ses
                 "--socket=wayland-e2e"};
     case compositor_kind::sway:
         // The X11 back-end's output is its window: the mode sets its size.
+        // A wallpaper of plain grey (swaybg's), the one sway 1.7 clears an
+        // output to: later sways leave it black, which neither settles as a
+        // picture nor tells the desktop from the black around a program's.
         write_file(dir + "/sway.conf",
                    "output * resolution " + size + " position 0 0 scale " +
-                       std::to_string(out.scale) + "\nexec " + dir + "/report\n",
+                       std::to_string(out.scale) + " bg #3f3f3f solid_color\nexec " + dir +
+                       "/report\n",
                    0644);
         return {"sway", "-c", dir + "/sway.conf"};
     case compositor_kind::mutter:
