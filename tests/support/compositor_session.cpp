@@ -71,8 +71,11 @@ static std::vector<std::string> compositor_command(const compositor_session &ses
         // picture nor tells the desktop from the black around a program's.
         write_file(dir + "/sway.conf",
                    "output * resolution " + size + " position 0 0 scale " +
-                       std::to_string(out.scale) + " bg #3f3f3f solid_color\nexec " + dir +
-                       "/report\n",
+                       std::to_string(out.scale) + " bg #3f3f3f solid_color\n" +
+                       // Xwayland from the start, for the whole session: the
+                       // lazy one of sway 1.10 ends 10 s after its last client,
+                       // and one started again has forgotten xhost's grant.
+                       "xwayland force\nexec " + dir + "/report\n",
                    0644);
         return {"sway", "-c", dir + "/sway.conf"};
     case compositor_kind::mutter:
