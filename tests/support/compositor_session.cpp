@@ -40,14 +40,17 @@ static void write_file(const std::string &path, const std::string &text, mode_t 
 // Run by the compositor once it is up: writes where its Xwayland is, and
 // lets the test's user in when the compositor runs as another one. Xwayland
 // starts on the first client, so this waits for it.
-static std::string report_script(const std::string &runtime_dir, const std::string &test_user)
+static std::string report_script(const std::string &runtime_dir, const std::string &test_user,
+                                 bool hold)
 {
     std::string let_in = test_user.empty() ? "" : "xhost +si:localuser:" + test_user + " >/dev/null\n";
     return "#!/bin/sh\n" + let_in + "printf '%s\\n%s\\n' \"$DISPLAY\" \"$XAUTHORITY\" > '" +
            runtime_dir + "/where.new'\nmv '" + runtime_dir + "/where.new' '" + runtime_dir +
            "/where'\n" +
-           // mutter ends when the command it started ends.
-           "exec sleep 100000\n";
+           // mutter ends when the command it started ends, so there the
+           // script stays. Elsewhere it ends: sway runs it in a session of
+           // its own, which stopping sway's process group does not reach.
+           (hold ? "exec sleep 100000\n" : "");
 }
 
 static std::vector<std::string> compositor_command(const compositor_session &session)
@@ -66,9 +69,16 @@ static std::vector<std::string> compositor_command(const compositor_session &ses
                 "--socket=wayland-e2e"};
     case compositor_kind::sway:
         // The X11 back-end's output is its window: the mode sets its size.
+        // A wallpaper of plain grey (swaybg's), the one sway 1.7 clears an
+        // output to: later sways leave it black, which neither settles as a
+        // picture nor tells the desktop from the black around a program's.
         write_file(dir + "/sway.conf",
                    "output * resolution " + size + " position 0 0 scale " +
-                       std::to_string(out.scale) + "\nexec " + dir + "/report\n",
+                       std::to_string(out.scale) + " bg #3f3f3f solid_color\n" +
+                       // Xwayland from the start, for the whole session: the
+                       // lazy one of sway 1.10 ends 10 s after its last client,
+                       // and one started again has forgotten xhost's grant.
+                       "xwayland force\nexec " + dir + "/report\n",
                    0644);
         return {"sway", "-c", dir + "/sway.conf"};
     case compositor_kind::mutter:
@@ -174,7 +184,9 @@ compositor_session start_compositor(compositor_kind kind, output_setup output)
         }
     }
     write_file(session.runtime_dir + "/report",
-               report_script(session.runtime_dir, user != nullptr && me ? me->pw_name : ""), 0755);
+               report_script(session.runtime_dir, user != nullptr && me ? me->pw_name : "",
+                             kind == compositor_kind::mutter),
+               0755);
     if (kind != compositor_kind::mutter) {
         int display = -1;
         std::string size = std::to_string(output.width) + "x" + std::to_string(output.height);
